@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what building, testing and benchmarking Zentarix needs on a fresh Debian 12 machine.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+packages=(
+  g++ cmake make pkg-config python3
+  libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev liblcms2-dev zlib1g-dev uuid-dev
+  libcairo2-dev libpango1.0-dev fonts-liberation2 fonts-dejavu-core
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
