@@ -32,6 +32,10 @@ struct DecodedInfo {
   float dpiY = 96.0f;
   UINT frameCount = 1;                           // GIF frames, TIFF pages
   GUID frameDimension = Gdiplus::FrameDimensionPage;  // FrameDimensionTime for GIF
+  // Metafiles (WMF, EMF) are images without pixels of their own: their decoder fills these in and
+  // never calls DecodeSink::allocate; the core then holds a metafile image of this pixel size.
+  int width = 0;
+  int height = 0;
 };
 
 // Implemented by the core: gives the decoder the bitmap memory to decode into.

@@ -1,0 +1,26 @@
+// Zentarix platform layer — MIT licence.
+// One allocator for bitmap pixels and pixel arrays: huge pages and a bounded cache for large blocks.
+#pragma once
+#include <cstddef>
+
+#include "../wtypes.h"
+
+namespace zx {
+
+// Memory for pixels. Blocks of at least kLargeBlock bytes are mapped with transparent huge pages
+// requested, and when freed are kept in a small bounded cache for reuse: the first touch of fresh
+// pages costs about 3 ms per MB on these machines, more than any kernel that runs over them, so a
+// host that processes image after image should not pay it every time. Smaller blocks come from the
+// C heap. Blocks are 64-byte aligned. Thread-safe. pixel_alloc returns null when memory is exhausted.
+ZX_API void* pixel_alloc(size_t bytes) noexcept;
+// Same, with the block's bytes set to zero (cached blocks are cleared, fresh mappings already are).
+ZX_API void* pixel_alloc_zeroed(size_t bytes) noexcept;
+ZX_API void pixel_free(void* block) noexcept;
+// The usable size of a block from pixel_alloc.
+ZX_API size_t pixel_block_size(const void* block) noexcept;
+// Releases every cached block to the system (tests, and hosts that want their memory back).
+ZX_API void pixel_cache_trim() noexcept;
+
+inline constexpr size_t kLargeBlock = size_t{1} << 20;
+
+}  // namespace zx

@@ -1,0 +1,46 @@
+// Zentarix — MIT licence.
+// The pixel allocator: alignment, zeroing, reuse of freed large blocks and the reuse bound.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "zx/pixel_memory.h"
+
+namespace {
+
+TEST(PixelMemory, SmallAndLargeBlocksAreAlignedAndSized) {
+  for (size_t n : {size_t{1}, size_t{4096}, zx::kLargeBlock, size_t{12} << 20}) {
+    void* p = zx::pixel_alloc(n);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 64, 0u);
+    EXPECT_GE(zx::pixel_block_size(p), n);
+    std::memset(p, 0xAB, n);
+    zx::pixel_free(p);
+  }
+}
+
+TEST(PixelMemory, FreedLargeBlockIsReusedAndZeroedOnRequest) {
+  zx::pixel_cache_trim();
+  const size_t n = size_t{8} << 20;
+  auto* a = static_cast<uint8_t*>(zx::pixel_alloc(n));
+  ASSERT_NE(a, nullptr);
+  std::memset(a, 0x5A, n);
+  zx::pixel_free(a);
+  auto* b = static_cast<uint8_t*>(zx::pixel_alloc_zeroed(n - 4096));
+  EXPECT_EQ(b, a) << "a freed large block serves the next request of a similar size";
+  EXPECT_EQ(b[0], 0);
+  EXPECT_EQ(b[n - 4097], 0);
+  zx::pixel_free(b);
+}
+
+TEST(PixelMemory, CachedBlockIsNotSpentOnMuchSmallerRequest) {
+  zx::pixel_cache_trim();
+  void* big = zx::pixel_alloc(size_t{64} << 20);
+  zx::pixel_free(big);
+  void* small = zx::pixel_alloc(size_t{2} << 20);
+  EXPECT_NE(small, big);
+  zx::pixel_free(small);
+  zx::pixel_cache_trim();
+}
+
+}  // namespace
