@@ -1,0 +1,356 @@
+// Zentarix — MIT licence.
+// The class registry's file: a readable .reg-like text, replaced atomically under an advisory lock.
+#include "registry_store.h"
+
+// The platform headers come before the system ones: <sys/file.h> defines LOCK_WRITE as a macro,
+// which would break the LOCKTYPE enumeration of objidl.h.
+#include "zx/com.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cwctype>
+#include <mutex>
+
+namespace zx::registry {
+namespace {
+
+constexpr std::string_view kHeader = "; Zentarix class registry (HKEY_CLASSES_ROOT), UTF-8. Keys are sections.\n";
+
+void append_quoted(std::string& out, std::u16string_view s) {
+  out += '"';
+  for (char c : zx::to_utf8(s)) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default: out += c;
+    }
+  }
+  out += '"';
+}
+
+void serialise_key(const Key& key, const std::string& path, std::string& out) {
+  out += '\n';
+  out += '[';
+  out += path;
+  out += "]\n";
+  if (key.defaultValue) {
+    out += '@';
+    out += '=';
+    append_quoted(out, *key.defaultValue);
+    out += '\n';
+  }
+  for (const auto& [folded, value] : key.values) {
+    append_quoted(out, value.name);
+    out += '=';
+    append_quoted(out, value.data);
+    out += '\n';
+  }
+  for (const auto& [folded, sub] : key.subkeys)
+    serialise_key(*sub, path.empty() ? zx::to_utf8(sub->name) : path + '\\' + zx::to_utf8(sub->name), out);
+}
+
+// Reads a quoted string starting at text[pos] == '"'; pos ends after the closing quote.
+bool read_quoted(std::string_view text, size_t& pos, std::u16string& out) {
+  if (pos >= text.size() || text[pos] != '"') return false;
+  std::string raw;
+  for (++pos; pos < text.size(); ++pos) {
+    char c = text[pos];
+    if (c == '"') {
+      ++pos;
+      out = zx::to_utf16(raw);
+      return true;
+    }
+    if (c == '\\') {
+      if (++pos >= text.size()) return false;
+      switch (text[pos]) {
+        case '\\': raw += '\\'; break;
+        case '"': raw += '"'; break;
+        case 'n': raw += '\n'; break;
+        case 'r': raw += '\r'; break;
+        default: return false;
+      }
+    } else {
+      raw += c;
+    }
+  }
+  return false;
+}
+
+LSTATUS read_fd(int fd, std::string& text) {
+  text.clear();
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return static_cast<LSTATUS>(ERROR_CANTREAD);
+    }
+    if (n == 0) return ERROR_SUCCESS;
+    text.append(buf, static_cast<size_t>(n));
+  }
+}
+
+LSTATUS load_fd(int fd, Key& root) {
+  std::string text;
+  if (LSTATUS s = read_fd(fd, text)) return s;
+  std::string error;
+  if (!parse(text, root, error)) return static_cast<LSTATUS>(ERROR_REGISTRY_CORRUPT);
+  return ERROR_SUCCESS;
+}
+
+// Creates every missing folder of a file's path.
+void make_parent_dirs(const std::string& file) {
+  for (size_t p = file.find('/', 1); p != std::string::npos; p = file.find('/', p + 1))
+    ::mkdir(file.substr(0, p).c_str(), 0755);
+}
+
+bool write_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) noexcept : m_fd(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  int get() const noexcept { return m_fd; }
+
+ private:
+  int m_fd;
+};
+
+struct Cache {
+  std::mutex lock;
+  std::string path;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  timespec mtime{};
+  std::shared_ptr<const Key> tree;
+};
+Cache& cache() {
+  static Cache c;
+  return c;
+}
+
+}  // namespace
+
+std::u16string fold(std::u16string_view s) {
+  std::u16string out(s);
+  for (auto& c : out) {
+    if (c < 0x80) {
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    } else if (c < 0xD800 || c > 0xDFFF) {
+      auto up = std::towupper(static_cast<wint_t>(c));
+      if (up < 0x10000) c = static_cast<char16_t>(up);
+    }
+  }
+  return out;
+}
+
+Key* Key::find(std::u16string_view childName) const {
+  auto it = subkeys.find(fold(childName));
+  return it == subkeys.end() ? nullptr : it->second.get();
+}
+
+Key& Key::child(std::u16string_view childName) {
+  auto& slot = subkeys[fold(childName)];
+  if (!slot) {
+    slot = std::make_unique<Key>();
+    slot->name = std::u16string(childName);
+  }
+  return *slot;
+}
+
+std::unique_ptr<Key> Key::clone() const {
+  auto k = std::make_unique<Key>();
+  k->name = name;
+  k->defaultValue = defaultValue;
+  k->values = values;
+  for (const auto& [folded, sub] : subkeys) k->subkeys.emplace(folded, sub->clone());
+  return k;
+}
+
+bool split_path(std::u16string_view path, std::vector<std::u16string>& parts) {
+  parts.clear();
+  if (path.empty()) return true;
+  // A trailing backslash is tolerated (as Windows does); empty inner parts are not.
+  if (path.back() == u'\\') path.remove_suffix(1);
+  size_t start = 0;
+  for (;;) {
+    size_t end = path.find(u'\\', start);
+    std::u16string_view part = path.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start);
+    if (part.empty() || part.find_first_of(u"\r\n") != std::u16string_view::npos) return false;
+    parts.emplace_back(part);
+    if (end == std::u16string_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+std::string serialise(const Key& root) {
+  std::string out(kHeader);
+  if (root.defaultValue || !root.values.empty()) {
+    Key top;
+    top.defaultValue = root.defaultValue;
+    top.values = root.values;
+    serialise_key(top, "", out);
+  }
+  for (const auto& [folded, sub] : root.subkeys) serialise_key(*sub, zx::to_utf8(sub->name), out);
+  return out;
+}
+
+bool parse(std::string_view text, Key& root, std::string& error) {
+  Key fresh;
+  Key* current = nullptr;
+  size_t lineNo = 0;
+  std::vector<std::u16string> parts;
+  while (!text.empty()) {
+    size_t eol = text.find('\n');
+    std::string_view line = text.substr(0, eol);
+    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+    ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line[0] == ';') continue;
+    auto fail = [&](const char* what) {
+      error = "line " + std::to_string(lineNo) + ": " + what;
+      return false;
+    };
+    if (line[0] == '[') {
+      if (line.back() != ']') return fail("a section must end in ']'");
+      if (!split_path(zx::to_utf16(line.substr(1, line.size() - 2)), parts)) return fail("empty key name");
+      current = &fresh;
+      for (const auto& p : parts) current = &current->child(p);
+      continue;
+    }
+    if (!current) return fail("a value outside any section");
+    size_t pos = 0;
+    std::u16string name, data;
+    bool isDefault = line[0] == '@';
+    if (isDefault) {
+      pos = 1;
+    } else if (!read_quoted(line, pos, name)) {
+      return fail("a value name must be a quoted string or @");
+    }
+    if (pos >= line.size() || line[pos] != '=') return fail("expected '=' after the value name");
+    ++pos;
+    if (!read_quoted(line, pos, data) || pos != line.size()) return fail("a value must be one quoted string");
+    if (isDefault)
+      current->defaultValue = std::move(data);
+    else
+      current->values[fold(name)] = Value{name, std::move(data)};
+  }
+  root = std::move(fresh);
+  return true;
+}
+
+std::string file_path() {
+  if (const char* env = std::getenv("ZENTARIX_REGISTRY"); env && *env) return env;
+  std::string base;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+    base = xdg;
+  } else if (const char* home = std::getenv("HOME"); home && *home) {
+    base = std::string(home) + "/.local/share";
+  } else {
+    base = "/tmp";
+  }
+  return base + "/zentarix/registry.txt";
+}
+
+LSTATUS snapshot(std::shared_ptr<const Key>& out) {
+  Cache& c = cache();
+  std::string path = file_path();
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  std::lock_guard guard(c.lock);
+  if (fd.get() < 0) {
+    if (errno != ENOENT && errno != ENOTDIR) return static_cast<LSTATUS>(ERROR_CANTREAD);
+    // No file yet: an empty registry.
+    c.path = path;
+    c.ino = 0;
+    c.size = -1;
+    c.tree = std::make_shared<const Key>();
+    out = c.tree;
+    return ERROR_SUCCESS;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return static_cast<LSTATUS>(ERROR_CANTREAD);
+  // Writers replace the file by rename, so a changed file always has a new inode or times.
+  if (c.tree && c.path == path && c.dev == st.st_dev && c.ino == st.st_ino && c.size == st.st_size &&
+      c.mtime.tv_sec == st.st_mtim.tv_sec && c.mtime.tv_nsec == st.st_mtim.tv_nsec) {
+    out = c.tree;
+    return ERROR_SUCCESS;
+  }
+  auto tree = std::make_shared<Key>();
+  if (LSTATUS s = load_fd(fd.get(), *tree)) return s;
+  c.path = path;
+  c.dev = st.st_dev;
+  c.ino = st.st_ino;
+  c.size = st.st_size;
+  c.mtime = st.st_mtim;
+  c.tree = tree;
+  out = std::move(tree);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS modify(const std::function<LSTATUS(Key& root, bool& changed)>& change) {
+  static std::atomic<unsigned> counter{0};
+  std::string path = file_path();
+  make_parent_dirs(path);
+  Fd lockFd(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (lockFd.get() < 0) return static_cast<LSTATUS>(ERROR_CANTWRITE);
+  while (::flock(lockFd.get(), LOCK_EX) != 0)
+    if (errno != EINTR) return static_cast<LSTATUS>(ERROR_LOCK_VIOLATION);
+  // The lock is released when lockFd closes. Re-read inside it: another process may have written
+  // since this one last looked, and its changes must survive ours.
+  Key root;
+  mode_t mode = 0644;
+  {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() >= 0) {
+      struct stat st {};
+      if (::fstat(fd.get(), &st) == 0) mode = st.st_mode & 07777;
+      if (LSTATUS s = load_fd(fd.get(), root)) return s;
+    } else if (errno != ENOENT) {
+      return static_cast<LSTATUS>(ERROR_CANTREAD);
+    }
+  }
+  bool changed = false;
+  if (LSTATUS s = change(root, changed)) return s;
+  if (!changed) return ERROR_SUCCESS;
+  std::string text = serialise(root);
+  std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  {
+    Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.get() < 0) return static_cast<LSTATUS>(ERROR_CANTWRITE);
+    bool ok = write_all(out.get(), text) && ::fchmod(out.get(), mode) == 0 && ::fsync(out.get()) == 0;
+    if (!ok) {
+      ::unlink(temp.c_str());
+      return static_cast<LSTATUS>(ERROR_CANTWRITE);
+    }
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return static_cast<LSTATUS>(ERROR_CANTWRITE);
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace zx::registry
