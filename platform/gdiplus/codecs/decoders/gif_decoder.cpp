@@ -1,0 +1,189 @@
+// Zentarix GDI+ layer — MIT licence.
+// The GIF decoder (giflib): one frame composited as a viewer shows it, plus the frame count.
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "decode_common.h"
+
+namespace zx::gdip::decoders {
+namespace {
+
+using Gdiplus::Status;
+
+struct MemoryReader {
+  const uint8_t* data;
+  size_t size;
+  size_t pos;
+};
+
+int gif_read_memory(GifFileType* gif, GifByteType* out, int length) {
+  auto* r = static_cast<MemoryReader*>(gif->UserData);
+  const size_t n = std::min(static_cast<size_t>(std::max(length, 0)), r->size - r->pos);
+  std::memcpy(out, r->data + r->pos, n);
+  r->pos += n;
+  return static_cast<int>(n);
+}
+
+struct GifCloser {
+  void operator()(GifFileType* gif) const {
+    int error = 0;
+    DGifCloseFile(gif, &error);
+  }
+};
+using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
+
+// Reads one frame's indices (w x h) in display row order; false when the data ends early, with the
+// rows read so far kept.
+bool read_frame_indices(GifFileType* gif, int w, int h, bool interlaced, std::vector<uint8_t>& indices) {
+  indices.assign(static_cast<size_t>(w) * h, 0);
+  if (interlaced) {
+    static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+    for (int pass = 0; pass < 4; ++pass)
+      for (int y = kStart[pass]; y < h; y += kStep[pass])
+        if (DGifGetLine(gif, indices.data() + static_cast<size_t>(y) * w, w) != GIF_OK) return false;
+  } else {
+    for (int y = 0; y < h; ++y)
+      if (DGifGetLine(gif, indices.data() + static_cast<size_t>(y) * w, w) != GIF_OK) return false;
+  }
+  return true;
+}
+
+bool skip_frame_data(GifFileType* gif) {
+  int code_size = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(gif, &code_size, &block) != GIF_OK) return false;
+  while (block) {
+    if (DGifGetCodeNext(gif, &block) != GIF_OK) return false;
+  }
+  return true;
+}
+
+bool sniff_gif(std::span<const uint8_t> head) { return starts_with(head, "GIF87a", 6) || starts_with(head, "GIF89a", 6); }
+
+Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, DecodeSink& sink, DecodedInfo& info) {
+  info.rawFormat = Gdiplus::ImageFormatGIF;
+  info.frameDimension = Gdiplus::FrameDimensionTime;
+  MemoryReader reader{data.data(), data.size(), 0};
+  int error = 0;
+  GifHandle gif{DGifOpen(&reader, gif_read_memory, &error)};
+  if (!gif) return Gdiplus::GenericError;
+  GifFileType* g = gif.get();
+
+  // The canvas is the logical screen, transparent where no frame has drawn (as viewers show it).
+  std::vector<uint32_t> canvas;
+  std::vector<uint32_t> saved;  // the canvas before a "restore to previous" frame
+  std::vector<uint8_t> indices;
+  int64_t screen_w = g->SWidth, screen_h = g->SHeight;
+  GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+  UINT frames = 0;
+  bool target_drawn = false;
+
+  for (bool done = false; !done;) {
+    GifRecordType record;
+    if (DGifGetRecordType(g, &record) != GIF_OK) break;  // truncated: count what we have
+    switch (record) {
+      case EXTENSION_RECORD_TYPE: {
+        int code = 0;
+        GifByteType* ext = nullptr;
+        if (DGifGetExtension(g, &code, &ext) != GIF_OK) {
+          done = true;
+          break;
+        }
+        if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) DGifExtensionToGCB(ext[0], ext + 1, &gcb);
+        while (ext) {
+          if (DGifGetExtensionNext(g, &ext) != GIF_OK) {
+            done = true;
+            break;
+          }
+        }
+        break;
+      }
+      case IMAGE_DESC_RECORD_TYPE: {
+        if (DGifGetImageDesc(g) != GIF_OK) {
+          done = true;
+          break;
+        }
+        const GifImageDesc& d = g->Image;
+        if (frames > options.frameIndex || target_drawn) {
+          if (!skip_frame_data(g)) done = true;
+          else ++frames;
+          gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+          break;
+        }
+        if (frames == 0) {
+          if (screen_w <= 0 || screen_h <= 0) {
+            screen_w = static_cast<int64_t>(d.Left) + d.Width;
+            screen_h = static_cast<int64_t>(d.Top) + d.Height;
+          }
+          if (screen_w <= 0 || screen_h <= 0) return Gdiplus::GenericError;
+          if (static_cast<uint64_t>(screen_w) * static_cast<uint64_t>(screen_h) * 4 >= kMaxImageBytes)
+            return Gdiplus::OutOfMemory;
+          canvas.assign(static_cast<size_t>(screen_w) * static_cast<size_t>(screen_h), 0);
+        }
+        const int w = std::max(d.Width, 0), h = std::max(d.Height, 0);
+        if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) >= kMaxImageBytes / 4) return Gdiplus::OutOfMemory;
+        const bool complete = read_frame_indices(g, w, h, d.Interlace, indices);
+        if (!complete && frames < options.frameIndex) {
+          done = true;  // an earlier frame is broken: the wanted one is never reached
+          break;
+        }
+        const ColorMapObject* map = d.ColorMap ? d.ColorMap : g->SColorMap;
+        const int disposal = gcb.DisposalMode;
+        if (disposal == DISPOSE_PREVIOUS) saved = canvas;
+        for (int y = 0; y < h; ++y) {
+          const int64_t cy = static_cast<int64_t>(d.Top) + y;
+          if (cy < 0 || cy >= screen_h) continue;
+          for (int x = 0; x < w; ++x) {
+            const int64_t cx = static_cast<int64_t>(d.Left) + x;
+            if (cx < 0 || cx >= screen_w) continue;
+            const int index = indices[static_cast<size_t>(y) * w + x];
+            if (index == gcb.TransparentColor) continue;
+            uint32_t px = 0xFF000000u;
+            if (map && index < map->ColorCount) {
+              const GifColorType& c = map->Colors[index];
+              px |= uint32_t{c.Red} << 16 | uint32_t{c.Green} << 8 | c.Blue;
+            }
+            canvas[static_cast<size_t>(cy * screen_w + cx)] = px;
+          }
+        }
+        // A frame cut short still shows the rows that arrived, as viewers show a partial download.
+        if (frames == options.frameIndex) {
+          target_drawn = true;
+        } else if (disposal == DISPOSE_BACKGROUND) {
+          // GIF89a's "restore to background": viewers clear the frame's area to transparent.
+          for (int64_t y = std::max<int64_t>(d.Top, 0); y < std::min<int64_t>(int64_t{d.Top} + h, screen_h); ++y)
+            for (int64_t x = std::max<int64_t>(d.Left, 0); x < std::min<int64_t>(int64_t{d.Left} + w, screen_w); ++x)
+              canvas[static_cast<size_t>(y * screen_w + x)] = 0;
+        } else if (disposal == DISPOSE_PREVIOUS) {
+          canvas.swap(saved);
+        }
+        ++frames;
+        if (!complete) done = true;
+        gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        break;
+      }
+      case TERMINATE_RECORD_TYPE:
+      default:
+        done = true;
+        break;
+    }
+  }
+  if (!target_drawn) return Gdiplus::GenericError;
+  info.frameCount = frames;
+
+  PixelView view;
+  if (Status st = allocate_argb(sink, screen_w, screen_h, &view); st != Gdiplus::Ok) return st;
+  for (int y = 0; y < view.height; ++y)
+    std::memcpy(view.row(y), canvas.data() + static_cast<size_t>(y) * view.width, static_cast<size_t>(view.width) * 4);
+  return Gdiplus::Ok;
+}
+
+}  // namespace
+
+ZX_REGISTER_CODEC(gif_decoder, CodecEntry{Gdiplus::ImageFormatGIF, GUID_NULL, u"Built-in GIF Codec", u"image/gif",
+                                          u"*.GIF", sniff_gif, decode_gif, nullptr});
+
+}  // namespace zx::gdip::decoders
