@@ -77,7 +77,7 @@ struct BitmapData {
   UINT Width;
   UINT Height;
   INT Stride;
-  PixelFormat PixelFormat;
+  ::Gdiplus::PixelFormat PixelFormat;  // qualified: the member reuses the type's name, as in the SDK
   void* Scan0;
   uintptr_t Reserved;
 };

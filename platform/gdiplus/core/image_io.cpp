@@ -1,0 +1,347 @@
+// Zentarix GDI+ layer — MIT licence.
+// Decoding files and streams through the codec registry, re-decoding frames, and saving.
+// The platform headers come first: <fcntl.h> defines LOCK_WRITE and friends as macros, which
+// would break objidl.h's LOCKTYPE enumeration if seen before it.
+#include <winbase.h>
+#include <zx/com.h>
+
+#include "guard.h"
+#include "image.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+using namespace Gdiplus;
+
+namespace zx::gdip {
+namespace {
+
+class MappedFile final : public EncodedSource {
+ public:
+  MappedFile(void* base, size_t size) : m_base(base), m_size(size) {}
+  ~MappedFile() override { munmap(m_base, m_size); }
+  std::span<const uint8_t> bytes() const override { return {static_cast<const uint8_t*>(m_base), m_size}; }
+
+ private:
+  void* m_base;
+  size_t m_size;
+};
+
+class HeldBytes final : public EncodedSource {
+ public:
+  explicit HeldBytes(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+  std::span<const uint8_t> bytes() const override { return m_bytes; }
+
+ private:
+  std::vector<uint8_t> m_bytes;
+};
+
+// File errors become the GDI+ status and the thread's last Win32 error, as GDI+ reports them.
+Status file_error(int err) {
+  SetLastError(ZxWin32ErrorFromErrno(err));
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG: return FileNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return AccessDenied;
+    default: return Win32Error;
+  }
+}
+
+Status map_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out) {
+  if (!filename) return InvalidParameter;
+  std::string path = zx::to_utf8(filename);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return file_error(errno);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    int err = errno;
+    ::close(fd);
+    return file_error(err);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return file_error(EISDIR);
+  }
+  if (st.st_size == 0) {
+    ::close(fd);
+    *out = std::make_shared<HeldBytes>(std::vector<uint8_t>{});
+    return Ok;
+  }
+  void* base = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+  int err = errno;
+  ::close(fd);
+  if (base == MAP_FAILED) return file_error(err);
+  *out = std::make_shared<MappedFile>(base, size_t(st.st_size));
+  return Ok;
+}
+
+// From the stream's current position to its end; the stream is not sought before reading.
+Status read_stream(IStream* stream, std::shared_ptr<const EncodedSource>* out) {
+  if (!stream) return InvalidParameter;
+  std::vector<uint8_t> bytes;
+  constexpr ULONG kChunk = 1 << 16;
+  for (;;) {
+    size_t at = bytes.size();
+    bytes.resize(at + kChunk);
+    ULONG got = 0;
+    HRESULT hr = stream->Read(bytes.data() + at, kChunk, &got);
+    bytes.resize(at + got);
+    if (FAILED(hr)) return Win32Error;
+    if (got == 0 || hr == S_FALSE) break;
+  }
+  *out = std::make_shared<HeldBytes>(std::move(bytes));
+  return Ok;
+}
+
+class Sink final : public DecodeSink {
+ public:
+  explicit Sink(ImageData& image) : m_image(image) {}
+  Status allocate(int width, int height, PixelFormat format, PixelView* out) override {
+    if (!out || m_allocated || width <= 0 || height <= 0 || !is_supported_format(format)) return InvalidParameter;
+    Status status = allocate_pixels(m_image, width, height, format);
+    if (status != Ok) return status;
+    m_allocated = true;
+    *out = m_image.view();
+    return Ok;
+  }
+  Status set_palette(const ARGB* entries, UINT count, UINT flags) override {
+    if (!entries || count == 0 || count > 256) return InvalidParameter;
+    zx::gdip::set_palette(m_image, std::vector<ARGB>(entries, entries + count), flags);
+    m_palette = true;
+    return Ok;
+  }
+  bool allocated() const { return m_allocated; }
+  bool palette() const { return m_palette; }
+
+ private:
+  ImageData& m_image;
+  bool m_allocated = false;
+  bool m_palette = false;
+};
+
+const CodecEntry* sniff(std::span<const uint8_t> bytes) {
+  for (const CodecEntry& e : codecs())
+    if (e.sniff && e.sniff(bytes)) return &e;
+  return nullptr;
+}
+
+// Decodes one frame into a fresh image; `into` takes it over only when the decode succeeded.
+Status decode_into(ImageData& into, const std::shared_ptr<const EncodedSource>& source, const CodecEntry& codec,
+                   bool icm, UINT frame) {
+  if (!codec.decode) return UnknownImageFormat;
+  ImageData fresh;
+  Sink sink(fresh);
+  DecodedInfo info;
+  DecodeOptions options;
+  options.useEmbeddedColorManagement = icm;
+  options.frameIndex = frame;
+  Status status = codec.decode(source->bytes(), options, sink, info);
+  if (status != Ok) return status;
+  if (sink.allocated()) {
+    fresh.kind = ImageKind::Bitmap;
+    if (!sink.palette()) set_default_palette(fresh);
+  } else if (info.width > 0 && info.height > 0) {
+    fresh.kind = ImageKind::Metafile;  // a metafile: a size but no pixels of its own
+    fresh.width = info.width;
+    fresh.height = info.height;
+    fresh.format = PixelFormat32bppRGB;
+  } else {
+    return GenericError;
+  }
+  fresh.rawFormat = info.rawFormat == ImageFormatUndefined ? codec.formatId : info.rawFormat;
+  fresh.dpiX = info.dpiX > 0 ? info.dpiX : 96.0f;
+  fresh.dpiY = info.dpiY > 0 ? info.dpiY : 96.0f;
+  fresh.frameCount = info.frameCount ? info.frameCount : 1;
+  fresh.frameDimension = info.frameDimension;
+  fresh.activeFrame = frame;
+  fresh.source = source;
+  fresh.codec = &codec;
+  fresh.useEmbeddedColorManagement = icm;
+  into = std::move(fresh);
+  return Ok;
+}
+
+Status load(const std::shared_ptr<const EncodedSource>& source, bool icm, ImageData** out) {
+  const CodecEntry* codec = sniff(source->bytes());
+  if (!codec) return UnknownImageFormat;
+  auto image = std::make_unique<ImageData>();
+  Status status = decode_into(*image, source, *codec, icm, 0);
+  if (status != Ok) return status;
+  *out = image.release();
+  return Ok;
+}
+
+Status load_file(const WCHAR* filename, bool icm, ImageData** out) {
+  if (!out) return InvalidParameter;
+  std::shared_ptr<const EncodedSource> source;
+  Status status = map_file(filename, &source);
+  return status != Ok ? status : load(source, icm, out);
+}
+
+Status load_stream(IStream* stream, bool icm, ImageData** out) {
+  if (!out) return InvalidParameter;
+  std::shared_ptr<const EncodedSource> source;
+  Status status = read_stream(stream, &source);
+  return status != Ok ? status : load(source, icm, out);
+}
+
+Status read_long(const EncoderParameter& p, long* out) {
+  if (p.NumberOfValues < 1 || !p.Value) return InvalidParameter;
+  if (p.Type == EncoderParameterValueTypeLong) {
+    *out = static_cast<long>(*static_cast<const ULONG*>(p.Value));
+  } else if (p.Type == EncoderParameterValueTypeShort) {
+    *out = *static_cast<const uint16_t*>(p.Value);
+  } else if (p.Type == EncoderParameterValueTypeByte) {
+    *out = *static_cast<const uint8_t*>(p.Value);
+  } else {
+    return InvalidParameter;
+  }
+  return Ok;
+}
+
+// Quality, Compression and ColorDepth are read; other parameters are accepted and ignored.
+Status encode_options(const EncoderParameters* params, EncodeOptions* options) {
+  if (!params) return Ok;
+  for (UINT i = 0; i < params->Count; ++i) {
+    const EncoderParameter& p = params->Parameter[i];
+    long* target = p.Guid == EncoderQuality       ? &options->quality
+                   : p.Guid == EncoderCompression ? &options->compression
+                   : p.Guid == EncoderColorDepth  ? &options->colorDepth
+                                                  : nullptr;
+    if (!target) continue;
+    Status status = read_long(p, target);
+    if (status != Ok) return status;
+  }
+  if (options->quality < 0 || options->quality > 100) return InvalidParameter;
+  return Ok;
+}
+
+// Encoders get the bitmap's own pixels in its own format with its palette; a codec converts what
+// it cannot write directly.
+Status encode(GpImage* handle, const CLSID* clsid, const EncoderParameters* params, std::vector<uint8_t>* out) {
+  if (!handle || !clsid) return InvalidParameter;
+  const ImageData& image = *impl(handle);
+  const CodecEntry* codec = nullptr;
+  for (const CodecEntry& e : codecs())
+    if (e.encode && e.encoderClsid == *clsid) codec = &e;
+  if (!codec) return UnknownImageFormat;
+  if (image.kind != ImageKind::Bitmap) return NotImplemented;
+  if (image.lock.active) return WrongState;
+  EncodeOptions options;
+  Status status = encode_options(params, &options);
+  if (status != Ok) return status;
+  std::vector<uint8_t> paletteBlock(offsetof(ColorPalette, Entries) + sizeof(ARGB) * std::max<size_t>(1, image.palette.size()));
+  auto* palette = reinterpret_cast<ColorPalette*>(paletteBlock.data());
+  palette->Flags = image.paletteFlags;
+  palette->Count = static_cast<UINT>(image.palette.size());
+  if (!image.palette.empty()) std::memcpy(palette->Entries, image.palette.data(), image.palette.size() * sizeof(ARGB));
+  EncodeImage frame;
+  frame.pixels = image.view();
+  frame.palette = image.palette.empty() ? nullptr : palette;
+  frame.dpiX = image.dpiX;
+  frame.dpiY = image.dpiY;
+  return codec->encode(std::span<const EncodeImage>(&frame, 1), options, *out);
+}
+
+// The file appears whole or not at all: written beside its target, then renamed over it.
+Status write_file(const WCHAR* filename, const std::vector<uint8_t>& bytes) {
+  std::string path = zx::to_utf8(filename);
+  std::string temp = path + ".zxtmp-" + std::to_string(::getpid());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return file_error(errno);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int err = n < 0 ? errno : ENOSPC;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return file_error(err);
+    }
+    done += size_t(n);
+  }
+  if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+    int err = errno;
+    ::unlink(temp.c_str());
+    return file_error(err);
+  }
+  return Ok;
+}
+
+}  // namespace
+
+Status decode_frame(ImageData& image, UINT frame) {
+  if (!image.source || !image.codec) return InvalidParameter;
+  auto source = image.source;
+  return decode_into(image, source, *image.codec, image.useEmbeddedColorManagement, frame);
+}
+
+}  // namespace zx::gdip
+
+namespace Gdiplus::DllExports {
+using namespace zx::gdip;
+
+template <class Out>
+static Status hand_out(Status status, ImageData* image, Out** out) {
+  if (status == Ok) *out = reinterpret_cast<Out*>(image);
+  return status;
+}
+
+#define ZX_LOAD(call, Out, out)          \
+  return guarded([&] {                   \
+    ImageData* image = nullptr;              \
+    Status status = call;                \
+    return hand_out(status, image, out); \
+  })
+
+Status WINAPI GdipCreateBitmapFromFile(const WCHAR* f, GpBitmap** b) { ZX_LOAD(load_file(f, false, &image), GpBitmap, b); }
+Status WINAPI GdipCreateBitmapFromFileICM(const WCHAR* f, GpBitmap** b) { ZX_LOAD(load_file(f, true, &image), GpBitmap, b); }
+Status WINAPI GdipCreateBitmapFromStream(IStream* s, GpBitmap** b) { ZX_LOAD(load_stream(s, false, &image), GpBitmap, b); }
+Status WINAPI GdipCreateBitmapFromStreamICM(IStream* s, GpBitmap** b) { ZX_LOAD(load_stream(s, true, &image), GpBitmap, b); }
+Status WINAPI GdipLoadImageFromFile(const WCHAR* f, GpImage** i) { ZX_LOAD(load_file(f, false, &image), GpImage, i); }
+Status WINAPI GdipLoadImageFromFileICM(const WCHAR* f, GpImage** i) { ZX_LOAD(load_file(f, true, &image), GpImage, i); }
+Status WINAPI GdipLoadImageFromStream(IStream* s, GpImage** i) { ZX_LOAD(load_stream(s, false, &image), GpImage, i); }
+Status WINAPI GdipLoadImageFromStreamICM(IStream* s, GpImage** i) { ZX_LOAD(load_stream(s, true, &image), GpImage, i); }
+#undef ZX_LOAD
+
+Status WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* clsidEncoder,
+                                  const EncoderParameters* encoderParams) {
+  return guarded([&] {
+    if (!filename) return InvalidParameter;
+    std::vector<uint8_t> bytes;
+    Status status = encode(image, clsidEncoder, encoderParams, &bytes);
+    return status != Ok ? status : write_file(filename, bytes);
+  });
+}
+
+Status WINAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const CLSID* clsidEncoder,
+                                    const EncoderParameters* encoderParams) {
+  return guarded([&] {
+    if (!stream) return InvalidParameter;
+    std::vector<uint8_t> bytes;
+    Status status = encode(image, clsidEncoder, encoderParams, &bytes);
+    if (status != Ok) return status;
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ULONG chunk = static_cast<ULONG>(std::min<size_t>(bytes.size() - done, 1u << 30));
+      ULONG written = 0;
+      if (FAILED(stream->Write(bytes.data() + done, chunk, &written)) || written == 0) return Win32Error;
+      done += written;
+    }
+    return Ok;
+  });
+}
+
+}  // namespace Gdiplus::DllExports
