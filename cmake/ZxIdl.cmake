@@ -26,7 +26,7 @@ function(zx_idl_generate)
   set(api_md ${ZI_OUTDIR}/${ZI_PREFIX}_api.md)
   add_custom_command(
     OUTPUT ${header} ${source} ${api_md}
-    COMMAND ${Python3_EXECUTABLE} ${ZX_IDLGEN_DIR}/idlgen.py --prefix ${ZI_PREFIX} --outdir ${ZI_OUTDIR} ${idl}
+    COMMAND ${Python3_EXECUTABLE} -B ${ZX_IDLGEN_DIR}/idlgen.py --prefix ${ZI_PREFIX} --outdir ${ZI_OUTDIR} ${idl}
     # The generator rewrites only changed files; touch them so the rule is not rerun every build.
     COMMAND ${CMAKE_COMMAND} -E touch_nocreate ${header} ${source} ${api_md}
     DEPENDS ${idl} ${ZX_IDLGEN_DIR}/idlgen.py ${ZX_IDLGEN_DIR}/idlparse.py

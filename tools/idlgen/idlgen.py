@@ -76,6 +76,7 @@ class Model:
     def __init__(self, lib, path):
         self.lib = lib
         self.path = path
+        self.warnings = []
 
     def err(self, line, msg):
         return IdlError("%s:%d: %s" % (self.path, line, msg))
@@ -131,15 +132,15 @@ class Model:
         if lv < 0:
             raise self.err(p.line, "interface %s passed by value (parameter %s)" % (p.type.base, p.name))
         if lv > 1:
-            raise self.err(p.line, "parameter %s: %s has more indirection than automation allows"
-                           % (p.name, p.type.spelled()))
+            # Reachable through the vtable only; Invoke answers DISP_E_BADVARTYPE for the member.
+            return "VT_VOID"
         vt = self.value_vt(p.type, p.line)
         return ("VT_BYREF | " + vt) if lv == 1 else vt
 
     def thunk_arg(self, p, i):
         t = p.type
         lv = self.level(t)
-        if lv == 1:
+        if lv >= 1:
             inner = self.ctype(t)[:-1]
             return "static_cast<%s*>(a[%d].byref)" % (inner, i)
         if t.base == "VARIANT":
@@ -222,7 +223,7 @@ class Model:
         if p.has("retval"):
             if not p.has("out") or i != len(m.params) - 1:
                 raise self.err(p.line, "%s: [retval] must be the last parameter and [out]" % m.name)
-        if p.has("out") and self.level(p.type) != 1:
+        if p.has("out") and self.level(p.type) < 1:
             raise self.err(p.line, "%s: [out] parameter %s must be a pointer" % (m.name, p.name))
         if p.has("optional") or p.default:
             if p.has("out") and not p.has("in"):
@@ -239,8 +240,10 @@ class Model:
             if not ok:
                 raise self.err(p.line, "%s: defaultvalue %s does not suit parameter %s of type %s"
                                % (m.name, p.default[2], p.name, p.type.spelled()))
-        if for_dispatch:
-            self.param_vt(p)
+        if for_dispatch and self.param_vt(p) == "VT_VOID":
+            self.warnings.append("%s:%d: warning: %s: parameter %s (%s) has no automation type; the member is "
+                                 "callable through the vtable only" % (self.path, p.line, m.name, p.name,
+                                                                       p.type.spelled()))
 
 
 # ---- header -------------------------------------------------------------------------------------
@@ -581,7 +584,10 @@ def gen_markdown(model, idl_name):
             w("| Name | Type | Value | Description |")
             w("|---|---|---|---|")
             for c in mod.consts:
-                val = c.text if c.type.base in ("BSTR", "float", "double") else str(c.value)
+                if c.type.base in ("BSTR", "float", "double"):
+                    val = c.text
+                else:
+                    val = "%d (0x%08X)" % (c.value, c.value & 0xFFFFFFFF) if c.value < 0 else str(c.value)
                 w("| `%s` | %s | %s | %s |" % (c.name, c.type.spelled(), md_escape(val),
                                               md_escape(c.attrs.get("helpstring", ""))))
             w("")
@@ -615,6 +621,8 @@ def main(argv):
         header = gen_header(model, args.prefix, idl_name)
         disp = gen_dispatch(model, args.prefix, idl_name)
         md = gen_markdown(model, idl_name)
+        for warning in model.warnings:
+            print("idlgen: %s" % warning, file=sys.stderr)
     except IdlError as e:
         print("idlgen: error: %s" % e, file=sys.stderr)
         return 1
