@@ -58,28 +58,36 @@ void PaletteIndexer::build_cell(size_t cell) const {
   c.offset = uint32_t(m_pool.size());
   for (size_t i = 0; i < n; ++i) {
     const int32_t near = axis_min(m_r[i], r0) + axis_min(m_g[i], g0) + axis_min(m_b[i], b0);
-    if (near <= bound) m_pool.push_back(uint16_t(i));  // index order keeps the lowest-index tie-break
+    if (near <= bound) m_pool.push_back(Candidate{near, uint16_t(i), uint8_t(m_r[i]), uint8_t(m_g[i]), uint8_t(m_b[i])});
   }
   c.count = uint32_t(m_pool.size()) - c.offset;
+  // Stable: equal distances stay in index order.
+  std::stable_sort(m_pool.begin() + c.offset, m_pool.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.nearDist < b.nearDist; });
 }
 
 int PaletteIndexer::nearest(uint8_t r, uint8_t g, uint8_t b) const {
   if (m_r.empty()) return -1;
+  const uint32_t key = uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+  if (key == m_lastKey) return m_lastIndex;
   const size_t cell = (size_t(r >> kCellShift) << 10) | (size_t(g >> kCellShift) << 5) | size_t(b >> kCellShift);
   if (m_cells[cell].offset == kUnbuilt) build_cell(cell);
   const Cell& c = m_cells[cell];
-  const uint16_t* cand = m_pool.data() + c.offset;
-  int best = cand[0];
+  const Candidate* cand = m_pool.data() + c.offset;
+  int best = cand[0].index;
   int32_t bestDist = std::numeric_limits<int32_t>::max();
   for (uint32_t k = 0; k < c.count; ++k) {
-    const int i = cand[k];
-    const int32_t dr = m_r[i] - r, dg = m_g[i] - g, db = m_b[i] - b;
+    const Candidate& e = cand[k];
+    if (e.nearDist > bestDist) break;  // neither this nor any later candidate can beat or tie
+    const int32_t dr = int32_t(e.r) - r, dg = int32_t(e.g) - g, db = int32_t(e.b) - b;
     const int32_t d = dr * dr + dg * dg + db * db;
-    if (d < bestDist) {
+    if (d < bestDist || (d == bestDist && e.index < best)) {
       bestDist = d;
-      best = i;
+      best = e.index;
     }
   }
+  m_lastKey = key;
+  m_lastIndex = best;
   return best;
 }
 

@@ -16,8 +16,8 @@ namespace zx::gdip {
 // The RGB cube is cut into 32 x 32 x 32 cells of 8 x 8 x 8 colours. The first query that lands in
 // a cell computes that cell's candidate list: every entry whose nearest possible distance to the
 // cell is not beyond the smallest farthest distance of any entry. The true nearest entry is always
-// among them, and there are only a few per cell on ordinary palettes, so smooth images cost a few
-// comparisons per pixel and a cell build only where colours change region.
+// among them. Each list is sorted by that nearest possible distance, so a lookup stops as soon as
+// no remaining candidate can beat (or tie with) the best found so far.
 //
 // Queries fill the cache, so an instance must not be shared between threads without a lock.
 class ZX_API PaletteIndexer {
@@ -37,11 +37,19 @@ class ZX_API PaletteIndexer {
     uint32_t offset = kUnbuilt;  // into m_pool
     uint32_t count = 0;
   };
+  // A candidate carries its colour so a lookup touches one contiguous run of memory.
+  struct Candidate {
+    int32_t nearDist;  // least squared distance from the entry to any colour of the cell
+    uint16_t index;
+    uint8_t r, g, b;
+  };
   void build_cell(size_t cell) const;
 
   std::vector<int32_t> m_r, m_g, m_b;
   mutable std::vector<Cell> m_cells;
-  mutable std::vector<uint16_t> m_pool;
+  mutable std::vector<Candidate> m_pool;
+  mutable uint32_t m_lastKey = 0xFFFFFFFFu;  // the previous query, repeated often in real images
+  mutable int m_lastIndex = -1;
 };
 
 }  // namespace zx::gdip
