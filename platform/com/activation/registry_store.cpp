@@ -340,7 +340,10 @@ LSTATUS modify(const std::function<LSTATUS(Key& root, bool& changed)>& change) {
   {
     Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (out.get() < 0) return static_cast<LSTATUS>(ERROR_CANTWRITE);
-    bool ok = write_all(out.get(), text) && ::fchmod(out.get(), mode) == 0 && ::fsync(out.get()) == 0;
+    // No fsync: the rename already guarantees that readers see the old file or the new one, never
+    // a mix, and a registration costs several writes, so a disk flush each would make registering
+    // a server take seconds.
+    bool ok = write_all(out.get(), text) && ::fchmod(out.get(), mode) == 0;
     if (!ok) {
       ::unlink(temp.c_str());
       return static_cast<LSTATUS>(ERROR_CANTWRITE);
