@@ -133,14 +133,18 @@ TEST_F(Registry, CorruptFileIsRefusedAndLeftAsItWas) {
 }
 
 TEST_F(Registry, ChangesPersistAcrossProcesses) {
+  ASSERT_EQ(zx::test::write_default(u"Zx.FromChild", u"written by the parent"), ERROR_SUCCESS);
+  ASSERT_EQ(zx::test::read_default(u"Zx.FromChild"), u"written by the parent");
+  // The child's value has the same length and lands within the same clock tick: the parent must
+  // still see it rather than what it read a moment ago.
   pid_t child = fork();
   ASSERT_GE(child, 0);
-  if (child == 0) _exit(zx::test::write_default(u"Zx.FromChild", u"written by the child") == ERROR_SUCCESS ? 0 : 1);
+  if (child == 0) _exit(zx::test::write_default(u"Zx.FromChild", u"written by the child!") == ERROR_SUCCESS ? 0 : 1);
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   ASSERT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(zx::test::read_default(u"Zx.FromChild"), u"written by the child");
+  EXPECT_EQ(zx::test::read_default(u"Zx.FromChild"), u"written by the child!");
 }
 
 TEST_F(Registry, FourProcessesRegisteringAtOnceLoseNothing) {

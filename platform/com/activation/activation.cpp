@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <iterator>
+#include <memory>
 #include <mutex>
 
 #include "activation_internal.h"
@@ -75,24 +76,26 @@ struct LoadedModule {
   void* handle;
   DllGetClassObjectFn getClassObject;
   DllCanUnloadNowFn canUnloadNow;  // null: the module stays loaded for the life of the process
+  int busy;  // calls into DllGetClassObject in progress: the module must not be unloaded under them
 };
 
 struct ModuleTable {
   std::mutex lock;
-  std::vector<LoadedModule> modules;
+  std::vector<std::shared_ptr<LoadedModule>> modules;
 };
 ModuleTable& module_table() {
   static ModuleTable t;
   return t;
 }
 
-// Loads (or finds) the module and returns its DllGetClassObject.
-HRESULT get_module(const std::string& path, DllGetClassObjectFn& fn) {
+// Loads (or finds) the module and marks it busy; the caller calls release_module when done.
+HRESULT acquire_module(const std::string& path, std::shared_ptr<LoadedModule>& out) {
   ModuleTable& t = module_table();
   std::lock_guard guard(t.lock);
   for (const auto& m : t.modules)
-    if (m.path == path) {
-      fn = m.getClassObject;
+    if (m->path == path) {
+      ++m->busy;
+      out = m;
       return S_OK;
     }
   struct stat st {};
@@ -105,9 +108,15 @@ HRESULT get_module(const std::string& path, DllGetClassObjectFn& fn) {
     return CO_E_ERRORINDLL;
   }
   auto canUnload = reinterpret_cast<DllCanUnloadNowFn>(::dlsym(h, "DllCanUnloadNow"));
-  t.modules.push_back(LoadedModule{path, h, get, canUnload});
-  fn = get;
+  out = std::make_shared<LoadedModule>(LoadedModule{path, h, get, canUnload, 1});
+  t.modules.push_back(out);
   return S_OK;
+}
+
+void release_module(LoadedModule& m) {
+  ModuleTable& t = module_table();
+  std::lock_guard guard(t.lock);
+  --m.busy;
 }
 
 std::u16string clsid_key(REFCLSID clsid) { return u"CLSID\\" + guid_text(clsid); }
@@ -185,9 +194,12 @@ STDAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid
       return g_builtinFactories[b - kBuiltins].QueryInterface(riid, ppv);
     auto path = read_default(clsid_key(rclsid) + u"\\InprocServer32");
     if (!path || path->empty()) return REGDB_E_CLASSNOTREG;
-    DllGetClassObjectFn get = nullptr;
-    if (HRESULT hr = get_module(zx::to_utf8(*path), get); FAILED(hr)) return hr;
-    return get(rclsid, riid, ppv);
+    std::shared_ptr<LoadedModule> module;
+    if (HRESULT hr = acquire_module(zx::to_utf8(*path), module); FAILED(hr)) return hr;
+    // The table lock is not held across the call: the module may itself activate other classes.
+    HRESULT hr = module->getClassObject(rclsid, riid, ppv);
+    release_module(*module);
+    return hr;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   }
@@ -205,9 +217,9 @@ STDAPI CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext
 STDAPI_(void) CoFreeUnusedLibraries() {
   ModuleTable& t = module_table();
   std::lock_guard guard(t.lock);
-  std::erase_if(t.modules, [](const LoadedModule& m) {
-    if (!m.canUnloadNow || m.canUnloadNow() != S_OK) return false;
-    ::dlclose(m.handle);
+  std::erase_if(t.modules, [](const std::shared_ptr<LoadedModule>& m) {
+    if (m->busy || !m->canUnloadNow || m->canUnloadNow() != S_OK) return false;
+    ::dlclose(m->handle);
     return true;
   });
 }

@@ -138,13 +138,12 @@ class Fd {
   int m_fd;
 };
 
+// The last tree parsed, with the text it came from. Comparing the text (a few kilobytes) rather
+// than file times or inode numbers is what makes the cache exact: a replacement written within the
+// same clock tick, on a recycled inode, with the same size, is still seen.
 struct Cache {
   std::mutex lock;
-  std::string path;
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = -1;
-  timespec mtime{};
+  std::string text;
   std::shared_ptr<const Key> tree;
 };
 Cache& cache() {
@@ -276,35 +275,26 @@ std::string file_path() {
 }
 
 LSTATUS snapshot(std::shared_ptr<const Key>& out) {
-  Cache& c = cache();
-  std::string path = file_path();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  std::lock_guard guard(c.lock);
-  if (fd.get() < 0) {
-    if (errno != ENOENT && errno != ENOTDIR) return static_cast<LSTATUS>(ERROR_CANTREAD);
-    // No file yet: an empty registry.
-    c.path = path;
-    c.ino = 0;
-    c.size = -1;
-    c.tree = std::make_shared<const Key>();
-    out = c.tree;
-    return ERROR_SUCCESS;
+  std::string text;
+  {
+    Fd fd(::open(file_path().c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+      if (errno != ENOENT && errno != ENOTDIR) return static_cast<LSTATUS>(ERROR_CANTREAD);
+      // No file yet: an empty registry.
+    } else if (LSTATUS s = read_fd(fd.get(), text)) {
+      return s;
+    }
   }
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return static_cast<LSTATUS>(ERROR_CANTREAD);
-  // Writers replace the file by rename, so a changed file always has a new inode or times.
-  if (c.tree && c.path == path && c.dev == st.st_dev && c.ino == st.st_ino && c.size == st.st_size &&
-      c.mtime.tv_sec == st.st_mtim.tv_sec && c.mtime.tv_nsec == st.st_mtim.tv_nsec) {
+  Cache& c = cache();
+  std::lock_guard guard(c.lock);
+  if (c.tree && c.text == text) {
     out = c.tree;
     return ERROR_SUCCESS;
   }
   auto tree = std::make_shared<Key>();
-  if (LSTATUS s = load_fd(fd.get(), *tree)) return s;
-  c.path = path;
-  c.dev = st.st_dev;
-  c.ino = st.st_ino;
-  c.size = st.st_size;
-  c.mtime = st.st_mtim;
+  std::string error;
+  if (!parse(text, *tree, error)) return static_cast<LSTATUS>(ERROR_REGISTRY_CORRUPT);
+  c.text = std::move(text);
   c.tree = tree;
   out = std::move(tree);
   return ERROR_SUCCESS;
