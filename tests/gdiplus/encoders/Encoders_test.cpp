@@ -11,69 +11,22 @@
 #include <vector>
 
 #include "codec.h"
+#include "test_image.h"
 
 #include <png.h>
 #include <jpeglib.h>
 
-// The adapters register themselves at load time; this test records what they register instead of
-// going through the bitmap core.
-namespace zx::gdip {
-namespace {
-std::vector<CodecEntry>& recorded() {
-  static std::vector<CodecEntry> entries;
-  return entries;
-}
-}  // namespace
-void register_codec(const CodecEntry& entry) { recorded().push_back(entry); }
-const std::vector<CodecEntry>& codecs() { return recorded(); }
-}  // namespace zx::gdip
-
 using namespace zx::gdip;
 using Gdiplus::Status;
+using zx::test::encode;
+using zx::test::find_encoder;
+using zx::test::TestImage;
 
 namespace {
 
 constexpr CLSID kBmpClsid = {0x557CF400, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 constexpr CLSID kJpegClsid = {0x557CF401, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 constexpr CLSID kPngClsid = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-
-const CodecEntry* find_encoder(const CLSID& clsid) {
-  for (const CodecEntry& e : codecs())
-    if (std::memcmp(&e.encoderClsid, &clsid, sizeof(CLSID)) == 0) return &e;
-  return nullptr;
-}
-
-// A bitmap in one pixel format with an optional palette.
-struct TestImage {
-  std::vector<uint8_t> bits;
-  std::vector<uint8_t> paletteBlock;
-  EncodeImage image;
-  TestImage(int w, int h, Gdiplus::PixelFormat format, std::vector<uint32_t> palette = {}, float dpiX = 300,
-            float dpiY = 150) {
-    const ptrdiff_t stride = ptrdiff_t((size_t(w) * Gdiplus::GetPixelFormatSize(format) + 31) / 32 * 4);
-    bits.assign(size_t(stride) * h, 0);
-    image.pixels = PixelView{bits.data(), w, h, stride, format};
-    image.dpiX = dpiX;
-    image.dpiY = dpiY;
-    if (!palette.empty()) {
-      paletteBlock.assign(sizeof(Gdiplus::ColorPalette) + palette.size() * 4, 0);
-      auto* p = reinterpret_cast<Gdiplus::ColorPalette*>(paletteBlock.data());
-      p->Flags = 0;
-      p->Count = UINT(palette.size());
-      std::memcpy(p->Entries, palette.data(), palette.size() * 4);
-      image.palette = p;
-    }
-  }
-  uint8_t* row(int y) { return image.pixels.row(y); }
-};
-
-Status encode(const CLSID& clsid, const TestImage& img, std::vector<uint8_t>& out, long quality = 75) {
-  const CodecEntry* e = find_encoder(clsid);
-  if (e == nullptr || e->encode == nullptr) return Status::NotImplemented;
-  EncodeOptions options;
-  options.quality = quality;
-  return e->encode(std::span<const EncodeImage>(&img.image, 1), options, out);
-}
 
 uint32_t le32(const std::vector<uint8_t>& f, size_t at) {
   return uint32_t(f[at]) | uint32_t(f[at + 1]) << 8 | uint32_t(f[at + 2]) << 16 | uint32_t(f[at + 3]) << 24;
@@ -205,7 +158,7 @@ void read_jpeg(const std::vector<uint8_t>& f, JpegRead* out) {
 
 }  // namespace
 
-TEST(EncoderRegistration, BmpJpegAndPngRegisterTheirClsidsAndMimeTypes) {
+TEST(EncoderRegistration, EveryEncoderRegistersItsClsidAndMimeType) {
   struct Want {
     CLSID clsid;
     GUID format;
@@ -213,10 +166,16 @@ TEST(EncoderRegistration, BmpJpegAndPngRegisterTheirClsidsAndMimeTypes) {
   };
   const Want wants[] = {{kBmpClsid, Gdiplus::ImageFormatBMP, u"image/bmp"},
                         {kJpegClsid, Gdiplus::ImageFormatJPEG, u"image/jpeg"},
-                        {kPngClsid, Gdiplus::ImageFormatPNG, u"image/png"}};
+                        {kPngClsid, Gdiplus::ImageFormatPNG, u"image/png"},
+                        {{0x557CF402, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}},
+                         Gdiplus::ImageFormatGIF,
+                         u"image/gif"},
+                        {{0x557CF405, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}},
+                         Gdiplus::ImageFormatTIFF,
+                         u"image/tiff"}};
   for (const Want& w : wants) {
     const CodecEntry* e = find_encoder(w.clsid);
-    ASSERT_NE(e, nullptr);
+    ASSERT_NE(e, nullptr) << std::string(w.mime.begin(), w.mime.end());
     EXPECT_EQ(std::memcmp(&e->formatId, &w.format, sizeof(GUID)), 0);
     EXPECT_EQ(std::u16string(e->mimeType), w.mime);
     EXPECT_NE(e->encode, nullptr);
