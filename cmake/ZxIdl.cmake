@@ -9,6 +9,8 @@
 # link it into the library that implements the interfaces:
 #   target_link_libraries(mylib PRIVATE <name>)
 # which adds its objects and puts <dir> on mylib's include path (#include "<prefix>.h").
+# Link only ONE library per final binary to <name> (the objects define the tables); code that needs
+# just the declarations (IIDs, CLSIDs, enumerations, interfaces) links <name>_headers instead.
 # Sets <name>_HEADER, <name>_SOURCE and <name>_API_MD in the caller's scope.
 set(ZX_IDLGEN_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools/idlgen)
 
@@ -37,6 +39,10 @@ function(zx_idl_generate)
   target_include_directories(${ZI_TARGET} PUBLIC ${ZI_OUTDIR})
   target_link_libraries(${ZI_TARGET} PUBLIC zx_platform_headers)
   target_compile_options(${ZI_TARGET} PRIVATE -Werror)
+  add_library(${ZI_TARGET}_headers INTERFACE)
+  target_include_directories(${ZI_TARGET}_headers INTERFACE ${ZI_OUTDIR})
+  target_link_libraries(${ZI_TARGET}_headers INTERFACE zx_platform_headers)
+  add_dependencies(${ZI_TARGET}_headers ${ZI_TARGET})
   set(${ZI_TARGET}_HEADER ${header} PARENT_SCOPE)
   set(${ZI_TARGET}_SOURCE ${source} PARENT_SCOPE)
   set(${ZI_TARGET}_API_MD ${api_md} PARENT_SCOPE)
