@@ -37,8 +37,8 @@ DWORD ZxWin32ErrorFromErrno(int err) {
     case ENOSYS:
     case EOPNOTSUPP: return ERROR_NOT_SUPPORTED;
     case EFAULT: return ERROR_NOACCESS;
-    case EIO: return ERROR_CANTREAD;  // Windows has no single "I/O error"; reads are what fail here
-    case ELOOP: return ERROR_CANTOPEN;
+    case EIO: return ERROR_IO_DEVICE;
+    case ELOOP: return ERROR_CANT_RESOLVE_FILENAME;
     case ENOEXEC: return ERROR_BAD_FORMAT;
     default: return ERROR_INVALID_FUNCTION;
   }
