@@ -90,6 +90,8 @@ bool choose_layout(const EncodeImage& img, long depth, UINT colours, Layout* out
     out->bitsPerSample = uint16_t(bits);
     out->samples = 1;
     out->photometric = PHOTOMETRIC_PALETTE;
+    // A black-and-white palette is written as a plain bilevel page, which every reader (and fax
+    // coding) understands; any other two colours keep their colour map.
     if (bits == 1 && colours == 2) {
       const Gdiplus::ARGB a = img.palette->Entries[0] & 0xFFFFFF, b = img.palette->Entries[1] & 0xFFFFFF;
       if (a == 0 && b == 0xFFFFFF) out->photometric = PHOTOMETRIC_MINISBLACK;
