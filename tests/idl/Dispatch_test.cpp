@@ -438,6 +438,30 @@ TEST_F(DispatchTest, ByReferenceArgumentsAreWrittenBack) {
   EXPECT_EQ(small, 1);
 }
 
+TEST_F(DispatchTest, InArgumentsPassedByReferenceAreReadThroughTheReference) {
+  // Script hosts pass variables as VT_BYREF|VT_VARIANT even to by-value parameters.
+  zx::Variant var;
+  var.vt = VT_BSTR;
+  var.bstrVal = SysAllocString(u"12");
+  VARIANT wrap;
+  wrap.vt = VT_BYREF | VT_VARIANT;
+  wrap.pvarVal = &var;
+  ASSERT_EQ(call(3, DISPATCH_PROPERTYPUT, Args().named(DISPID_PROPERTYPUT, wrap)), S_OK);
+  EXPECT_EQ(tester.width, 12);
+  EXPECT_EQ(var.vt, VT_BSTR);  // an [in] argument is never written back
+  // An optional VARIANT sees the variable's value, not the wrapper.
+  zx::Variant r;
+  ASSERT_EQ(call(2, kGet, Args().raw(wrap), &r), S_OK);
+  EXPECT_EQ(r.lVal, VT_BSTR);
+  // VT_BYREF|VT_I4 to a long.
+  LONG value = 33;
+  VARIANT ref;
+  ref.vt = VT_BYREF | VT_I4;
+  ref.plVal = &value;
+  ASSERT_EQ(call(1, kGet, Args().raw(ref), r.put()), S_OK);
+  EXPECT_EQ(str(r.bstrVal), u"33|-7|dflt|2.50|17|16");
+}
+
 TEST_F(DispatchTest, OutParametersReplaceWhatTheHostHeld) {
   BSTR found = SysAllocString(u"old text");  // released by Invoke when replaced (ASan checks)
   VARIANT foundRef;
