@@ -138,6 +138,9 @@ TEST_F(Activation, RuntimeClassesNeedNoRegistration) {
   CLSID clsid{};
   ASSERT_EQ(CLSIDFromProgID(u"Scripting.Dictionary", &clsid), S_OK);
   EXPECT_EQ(clsid, CLSID_Dictionary);
+  clsid = CLSID_NULL;
+  ASSERT_EQ(CLSIDFromString(u"Scripting.Dictionary", &clsid), S_OK);  // text that is no GUID names a ProgID
+  EXPECT_EQ(clsid, CLSID_Dictionary);
   zx::ComPtr<IDictionary> dict;
   EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDictionary, dict.put_void()), S_OK);
   zx::ComPtr<ICatInformation> cats;
