@@ -219,7 +219,7 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
   std::vector<uint32_t> rgb;
   rgb.reserve(pal->entries.size());
   for (const PALETTEENTRY& e : pal->entries) rgb.push_back(uint32_t{e.peRed} << 16 | uint32_t{e.peGreen} << 8 | e.peBlue);
-  pal->index = std::make_unique<NearestIndex>(std::move(rgb));
+  pal->index = std::make_unique<PaletteIndexer>(rgb);
   return table().add(pal);
 }
 
@@ -237,7 +237,8 @@ UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, PALETTEENTRY* 
 UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
   auto pal = gdi_palette(h);
   if (!pal) return CLR_INVALID;
-  return pal->index->nearest(GetRValue(color), GetGValue(color), GetBValue(color));
+  std::lock_guard guard(pal->lock);
+  return static_cast<UINT>(pal->index->nearest(GetRValue(color), GetGValue(color), GetBValue(color)));
 }
 
 HDC CreateCompatibleDC(HDC hdc) {

@@ -2,6 +2,7 @@
 // The GDI handle table shared by the GDI calls, the GDI+ bridges and OLE pictures.
 #pragma once
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "image.h"
@@ -26,7 +27,10 @@ struct GdiBitmap {
 
 struct GdiPalette {
   std::vector<PALETTEENTRY> entries;
-  std::unique_ptr<NearestIndex> index;  // built with the palette: lookups never scan it
+  // Built with the palette, so lookups never scan it. The searcher fills a cache as it answers,
+  // and palettes are shared between threads: lookups take the palette's lock.
+  std::unique_ptr<PaletteIndexer> index;
+  std::mutex lock;
 };
 
 struct GdiDC {

@@ -87,8 +87,7 @@ PaletteRef palette_ref(const ImageData& image) {
   ref.entries = image.palette;
   if (IsIndexedPixelFormat(image.format) && !image.palette.empty()) {
     if (!image.paletteIndex) {
-      std::vector<uint32_t> rgb(image.palette.begin(), image.palette.end());
-      image.paletteIndex = std::make_shared<const NearestIndex>(std::move(rgb));
+      image.paletteIndex = std::make_shared<const PaletteIndexer>(std::span<const uint32_t>(image.palette));
     }
     ref.index = image.paletteIndex.get();
     for (size_t i = 0; i < image.palette.size(); ++i)

@@ -53,7 +53,7 @@ struct ImageData {
   std::vector<Gdiplus::ARGB> palette;
   UINT paletteFlags = 0;
   // Built on the first write into an indexed format; dropped whenever the palette changes.
-  mutable std::shared_ptr<const NearestIndex> paletteIndex;
+  mutable std::shared_ptr<const PaletteIndexer> paletteIndex;
   LockState lock;
   // Frames: the source bytes and what decoded them, so SelectActiveFrame can decode frame n.
   std::shared_ptr<const EncodedSource> source;

@@ -227,11 +227,34 @@ Status encode_options(const EncoderParameters* params, EncodeOptions* options) {
   return Ok;
 }
 
-// Encoders get the bitmap's own pixels in its own format with its palette; a codec converts what
-// it cannot write directly.
+// Encoders receive one of the formats every adapter understands: 1, 4 and 8 bpp indexed (with the
+// palette), 24bppRGB, 32bppRGB and 32bppARGB, handed over in place. Any other format (PARGB, the
+// 16-bpp ones) is converted to a 32bppARGB copy first.
+bool encoder_format(PixelFormat format) {
+  switch (format) {
+    case PixelFormat1bppIndexed:
+    case PixelFormat4bppIndexed:
+    case PixelFormat8bppIndexed:
+    case PixelFormat24bppRGB:
+    case PixelFormat32bppRGB:
+    case PixelFormat32bppARGB: return true;
+    default: return false;
+  }
+}
+
 Status encode(GpImage* handle, const CLSID* clsid, const EncoderParameters* params, std::vector<uint8_t>* out) {
   if (!handle || !clsid) return InvalidParameter;
-  const ImageData& image = *impl(handle);
+  std::unique_ptr<ImageData> converted;
+  if (impl(handle)->kind == ImageKind::Bitmap && !impl(handle)->lock.active && !encoder_format(impl(handle)->format)) {
+    const ImageData& original = *impl(handle);
+    Status status = Ok;
+    converted = make_bitmap(original.width, original.height, PixelFormat32bppARGB, &status);
+    if (!converted) return status;
+    copy_converted(original, Rect(0, 0, original.width, original.height), *converted);
+    converted->dpiX = original.dpiX;
+    converted->dpiY = original.dpiY;
+  }
+  const ImageData& image = converted ? *converted : *impl(handle);
   const CodecEntry* codec = nullptr;
   for (const CodecEntry& e : codecs())
     if (e.encode && e.encoderClsid == *clsid) codec = &e;

@@ -137,9 +137,8 @@ void write_argb(PixelFormat format, const uint32_t* in, uint8_t* row, int x0, in
         uint32_t index = 0;
         if ((c >> 24) == 0 && palette.transparentEntry >= 0)
           index = static_cast<uint32_t>(palette.transparentEntry);
-        else if (palette.index)
-          index = palette.index->nearest(static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
-                                         static_cast<uint8_t>(c));
+        else if (palette.index && palette.index->size() != 0)
+          index = static_cast<uint32_t>(palette.index->nearest_argb(c));
         write_index(format, row, x0 + i, index);
       }
       return;

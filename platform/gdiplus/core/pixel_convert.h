@@ -5,7 +5,7 @@
 #include <span>
 
 #include "gdiplustypes.h"
-#include "nearest_index.h"
+#include "zx/palette_indexer.h"
 
 namespace zx::gdip {
 
@@ -31,7 +31,7 @@ inline uint32_t unpremultiply(uint32_t pargb) {
 // Where indexed pixels come from and go to. `index` may be null when the target is not indexed.
 struct PaletteRef {
   std::span<const Gdiplus::ARGB> entries;
-  const NearestIndex* index = nullptr;
+  const PaletteIndexer* index = nullptr;
   int transparentEntry = -1;  // first fully transparent entry, or -1
 };
 

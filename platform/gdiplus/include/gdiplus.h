@@ -161,7 +161,9 @@ ZX_API Status WINAPI GdipGetImageEncoders(UINT numEncoders, UINT size, ImageCode
 ZX_API Status WINAPI GdipGetImageDecodersSize(UINT* numDecoders, UINT* size);
 ZX_API Status WINAPI GdipGetImageDecoders(UINT numDecoders, UINT size, ImageCodecInfo* decoders);
 // Saves through the encoder with that CLSID. Parameters read: EncoderQuality, EncoderCompression,
-// EncoderColorDepth (Long values). A file is written whole or not at all.
+// EncoderColorDepth (Long values). A file is written whole or not at all. The encoder sees the
+// bitmap in place when its format is 1/4/8 bpp indexed, 24bppRGB, 32bppRGB or 32bppARGB, else a
+// 32bppARGB copy.
 ZX_API Status WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* clsidEncoder,
                                           const EncoderParameters* encoderParams);
 ZX_API Status WINAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const CLSID* clsidEncoder,

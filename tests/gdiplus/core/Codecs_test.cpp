@@ -71,6 +71,21 @@ ZX_REGISTER_CODEC(fake_decoder, {kFakeFormat, GUID_NULL, u"Fake Codec", u"image/
                                  fake_decode, nullptr});
 ZX_REGISTER_CODEC(fake_encoder, {kFakeFormat, kFakeEncoder, nullptr, nullptr, nullptr, nullptr, nullptr, fake_encode});
 
+// "ZXMF", width, height: a picture without pixels of its own, as a metafile decoder reports one.
+constexpr GUID kFakeMetafile = {0x5A584D46, 0x0001, 0x0002, {1, 2, 3, 4, 5, 6, 7, 8}};
+bool metafile_sniff(std::span<const uint8_t> head) {
+  return head.size() >= 12 && std::memcmp(head.data(), "ZXMF", 4) == 0;
+}
+Status metafile_decode(std::span<const uint8_t> data, const zx::gdip::DecodeOptions&, zx::gdip::DecodeSink&,
+                       zx::gdip::DecodedInfo& info) {
+  info.rawFormat = kFakeMetafile;
+  info.width = int(word(data, 4));
+  info.height = int(word(data, 8));
+  return Ok;
+}
+ZX_REGISTER_CODEC(fake_metafile, {kFakeMetafile, GUID_NULL, u"Fake Metafile", u"image/x-zxmf", u"*.ZXM",
+                                  metafile_sniff, metafile_decode, nullptr});
+
 std::vector<uint8_t> fake_file(int w, int h, std::vector<std::vector<ARGB>> frames) {
   std::vector<uint8_t> out(16);
   std::memcpy(out.data(), "ZXFK", 4);
@@ -249,6 +264,32 @@ TEST(Decoding, FramesAreDecodedAgainOnSelection) {
   EXPECT_EQ(pixel(bmp, 0, 0), 0xFF000003u);
 }
 
+TEST(Decoding, MetafileImageHasASizeButNoPixels) {
+  MemoryStream stream;
+  stream.bytes = {'Z', 'X', 'M', 'F', 40, 0, 0, 0, 30, 0, 0, 0};
+  Image image(&stream);
+  ASSERT_EQ(image.GetLastStatus(), Ok);
+  EXPECT_EQ(image.GetType(), ImageTypeMetafile);
+  EXPECT_EQ(image.GetWidth(), 40u);
+  EXPECT_EQ(image.GetHeight(), 30u);
+  GUID raw{};
+  image.GetRawFormat(&raw);
+  EXPECT_EQ(raw, kFakeMetafile);
+  BitmapData data{};
+  MemoryStream again;
+  again.bytes = stream.bytes;
+  Bitmap asBitmap(&again);  // pixels come only once a metafile is drawn: no lock until then
+  ASSERT_EQ(asBitmap.GetLastStatus(), Ok);
+  EXPECT_EQ(asBitmap.LockBits(nullptr, ImageLockModeRead, PixelFormat32bppARGB, &data), InvalidParameter);
+  Color c;
+  EXPECT_EQ(asBitmap.GetPixel(0, 0, &c), InvalidParameter);
+  EXPECT_EQ(image.Save(&stream, &kFakeEncoder), NotImplemented);
+  EXPECT_EQ(image.RotateFlip(Rotate90FlipNone), NotImplemented);
+  std::unique_ptr<Image> clone(image.Clone());
+  EXPECT_EQ(clone->GetType(), ImageTypeMetafile);
+  EXPECT_EQ(clone->GetWidth(), 40u);
+}
+
 TEST(Encoding, SaveGoesThroughTheEncoderWithItsParameters) {
   TempDir dir;
   Bitmap bmp(2, 1, PixelFormat32bppARGB);
@@ -270,6 +311,20 @@ TEST(Encoding, SaveGoesThroughTheEncoderWithItsParameters) {
   ASSERT_EQ(bmp.Save(&stream, &kFakeEncoder), Ok);
   EXPECT_EQ(g_lastQuality, 75);
   EXPECT_EQ(stream.bytes.size(), 16u + 8u);
+}
+
+TEST(Encoding, PremultipliedBitmapReachesTheEncoderAsArgb) {
+  Bitmap bmp(1, 1, PixelFormat32bppPARGB);
+  BitmapData data{};
+  ASSERT_EQ(bmp.LockBits(nullptr, ImageLockModeWrite, PixelFormat32bppPARGB, &data), Ok);
+  const uint8_t px[4] = {10, 64, 100, 128};
+  std::memcpy(data.Scan0, px, 4);
+  bmp.UnlockBits(&data);
+  MemoryStream stream;
+  ASSERT_EQ(bmp.Save(&stream, &kFakeEncoder), Ok);
+  ASSERT_EQ(stream.bytes.size(), 20u);
+  EXPECT_EQ(std::vector<uint8_t>(stream.bytes.begin() + 16, stream.bytes.end()),
+            (std::vector<uint8_t>{20, 128, 199, 128}));
 }
 
 TEST(Encoding, FailedSaveLeavesNoFile) {
