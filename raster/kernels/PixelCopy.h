@@ -1,0 +1,17 @@
+// Zentarix — MIT licence.
+// Row copies between pixel views and gap-free linear pixel blocks, and solid fills.
+#pragma once
+#include <cstdint>
+
+#include "PixelView.h"
+
+namespace zx::raster::kernels {
+
+// out[y * width + x] = pixel (x, y): rows top first, no gap between them.
+void copy_view_to_linear(ConstPixelView image, uint32_t* out) noexcept;
+// pixel (x, y) = in[y * width + x].
+void copy_linear_to_view(const uint32_t* in, PixelView image) noexcept;
+// Every pixel = value, stored as is (no blending).
+void fill_argb32(PixelView image, uint32_t value) noexcept;
+
+}  // namespace zx::raster::kernels
