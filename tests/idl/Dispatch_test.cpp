@@ -593,6 +593,18 @@ TEST_F(DispatchTest, InterfaceArgumentsAreQueriedForTheDeclaredInterface) {
     EXPECT_EQ(tester.Invoke(10, IID_NULL, 0, DISPATCH_PROPERTYPUT, &dp, nullptr, nullptr, nullptr),
               DISP_E_MEMBERNOTFOUND);
   }
+  // A script's `Set obj.Width = ...` (PROPERTYPUTREF) reaches a member declared with a plain put.
+  {
+    VARIANT seven;
+    seven.vt = VT_I4;
+    seven.lVal = 7;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS dp{&seven, &named, 1, 1};
+    ASSERT_EQ(tester.Invoke(3, IID_NULL, 0, DISPATCH_PROPERTYPUTREF, &dp, nullptr, nullptr, nullptr), S_OK);
+    zx::Variant width;
+    ASSERT_EQ(call(3, kGet, Args(), width.put()), S_OK);
+    EXPECT_EQ(width.lVal, 7);
+  }
   ASSERT_EQ(call(10, kGet, Args(), r.put()), S_OK);
   EXPECT_EQ(r.vt, VT_DISPATCH);
   EXPECT_EQ(r.pdispVal, static_cast<IDispatch*>(&tester));

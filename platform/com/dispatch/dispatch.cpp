@@ -193,7 +193,10 @@ const ZX_MEMBER_DESC* select_member(const ZX_DISPATCH_TABLE* table, DISPID id, W
   // METHOD|PROPERTYGET (what script hosts send for `x = obj.Name(...)`) finds either.
   if (wFlags & DISPATCH_PROPERTYPUTREF && byKind[ZX_INVOKE_PROPERTYPUTREF]) return byKind[ZX_INVOKE_PROPERTYPUTREF];
   if (wFlags & DISPATCH_PROPERTYPUT) return byKind[ZX_INVOKE_PROPERTYPUT];
-  if (wFlags & DISPATCH_PROPERTYPUTREF) return nullptr;
+  // `Set obj.Prop = value` in a script sends PROPERTYPUTREF; a property declared with a plain put
+  // (the type library declares object-valued properties that way) takes it as that put, as script
+  // hosts expect. The other direction stays refused: a plain put never reaches a putref-only member.
+  if (wFlags & DISPATCH_PROPERTYPUTREF) return byKind[ZX_INVOKE_PROPERTYPUT];
   if (wFlags & DISPATCH_METHOD && byKind[ZX_INVOKE_FUNC]) return byKind[ZX_INVOKE_FUNC];
   if (wFlags & DISPATCH_PROPERTYGET && byKind[ZX_INVOKE_PROPERTYGET]) return byKind[ZX_INVOKE_PROPERTYGET];
   return nullptr;
