@@ -28,6 +28,8 @@ STDAPI_(void) CoTaskMemFree(LPVOID pv);
 STDAPI_(int) StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 STDAPI StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz);
 STDAPI StringFromIID(REFIID rclsid, LPOLESTR* lplpsz);
+// Braced text only (null or empty text gives GUID_NULL). CLSIDFromString also takes a ProgID,
+// through CLSIDFromProgID; bad text is CO_E_CLASSSTRING. IIDFromString answers E_INVALIDARG.
 STDAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 STDAPI IIDFromString(LPCOLESTR lpsz, IID* lpiid);
 
@@ -42,10 +44,15 @@ STDAPI_(HGLOBAL) GlobalFree(HGLOBAL hMem);
 STDAPI_(LPVOID) GlobalLock(HGLOBAL hMem);
 STDAPI_(BOOL) GlobalUnlock(HGLOBAL hMem);
 STDAPI_(SIZE_T) GlobalSize(HGLOBAL hMem);
+// A growable memory stream whose size is the block's size (null hGlobal: a new moveable block).
+// Seeking past the end is allowed and a write there zero-fills the gap; Clone shares the block with
+// an independent position; with fDeleteOnRelease the block is freed with the last stream.
 STDAPI CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm);
 STDAPI GetHGlobalFromStream(LPSTREAM pstm, HGLOBAL* phglobal);
 
 // A stream over a file (the Shell's file stream). grfMode takes the STGM_ flags; dwAttributes is
-// ignored; fCreate with STGM_CREATE truncates or creates.
+// ignored; STGM_CREATE creates or truncates, otherwise fCreate creates a new file and fails when one
+// exists, otherwise the file must exist. Open failures answer HRESULT_FROM_WIN32 of the Win32 code
+// the errno maps to (0x80070002 for a missing file) and set the last error. Clone is E_NOTIMPL.
 STDAPI SHCreateStreamOnFileEx(LPCWSTR pszFile, DWORD grfMode, DWORD dwAttributes, BOOL fCreate,
                               IStream* pstmTemplate, IStream** ppstm);

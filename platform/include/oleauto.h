@@ -24,6 +24,13 @@ WINOLEAUTAPI_(void) VariantInit(VARIANTARG* pvarg);
 WINOLEAUTAPI VariantClear(VARIANTARG* pvarg);
 WINOLEAUTAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
 WINOLEAUTAPI VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
+// VariantChangeType(Ex) converts between EMPTY, NULL, I1..UI8, INT, UINT, R4, R8, BOOL, BSTR, ERROR,
+// DISPATCH, UNKNOWN and arrays (same type, or UI1 arrays <-> BSTR bytes), following VT_BYREF and
+// VT_VARIANT references; dest may be src. Floating to integer rounds half to even; out of range is
+// DISP_E_OVERFLOW; text that is no number is DISP_E_TYPEMISMATCH; "True"/"False" (any case) convert
+// to VT_BOOL only; an object converts through DISPID_VALUE (not with VARIANT_NOVALUEPROP). Numbers
+// are read and written the en-US way whatever the lcid. CY, DATE and DECIMAL take no part
+// (DISP_E_BADVARTYPE). On failure dest is left as it was.
 WINOLEAUTAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
 WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID lcid, USHORT wFlags, VARTYPE vt);
 
@@ -31,6 +38,10 @@ WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSr
 // As on Windows, SafeArrayCreate stores the bounds in reverse of the order passed (rgsabound[0] of
 // the descriptor is the last bound passed); index vectors and dimension numbers are not reversed
 // (rgIndices[0] and dimension 1 are the first bound passed, which varies fastest in memory).
+// Array data (pvData) comes from zx::pixel_alloc, so large pixel arrays get huge pages. Descriptors
+// carry 16 hidden bytes in front: the IID (FADF_HAVEIID) or the VARTYPE in the last 4 (FADF_HAVEVARTYPE).
+static_assert(sizeof(SAFEARRAYBOUND) == 8 && offsetof(SAFEARRAY, pvData) == 16 && offsetof(SAFEARRAY, rgsabound) == 24,
+              "SAFEARRAY descriptor has the Win64 layout");
 WINOLEAUTAPI_(SAFEARRAY*) SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 WINOLEAUTAPI_(SAFEARRAY*) SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 WINOLEAUTAPI SafeArrayAllocDescriptor(UINT cDims, SAFEARRAY** ppsaOut);
@@ -55,5 +66,7 @@ WINOLEAUTAPI SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
 
 // ---- error records (per thread) -----------------------------------------------------------------
 WINOLEAUTAPI CreateErrorInfo(ICreateErrorInfo** pperrinfo);
+// SetErrorInfo replaces the calling thread's record (null clears it). GetErrorInfo hands the record
+// over (the caller owns the reference) and leaves the slot empty; S_FALSE and null when there is none.
 WINOLEAUTAPI SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
 WINOLEAUTAPI GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);

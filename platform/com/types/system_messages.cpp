@@ -181,7 +181,16 @@ DWORD FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD d
     }
     if (dwFlags & FORMAT_MESSAGE_MAX_WIDTH_MASK) {
       // Regular line breaks become spaces when a width is given.
-      for (size_t at; (at = out.find(u"\r\n")) != std::u16string::npos;) out.replace(at, 2, u" ");
+      std::u16string joined;
+      for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == u'\r' && i + 1 < out.size() && out[i + 1] == u'\n') {
+          joined += u' ';
+          ++i;
+        } else {
+          joined += out[i];
+        }
+      }
+      out = std::move(joined);
     }
   } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
