@@ -16,7 +16,7 @@ namespace zx::gdip::test {
 namespace {
 
 // --- PNG files written with libpng ---------------------------------------------------------------
-struct PngSpec {
+struct PngRecipe {
   int width = 0, height = 0, depth = 8, color_type = PNG_COLOR_TYPE_RGB;
   bool interlaced = false;
   std::vector<png_color> palette;
@@ -25,8 +25,8 @@ struct PngSpec {
   std::vector<std::vector<uint8_t>> rows;  // raw samples, 16-bit ones big-endian
 };
 
-PngSpec png_spec(int width, int height, int depth, int color_type) {
-  PngSpec s;
+PngRecipe png_recipe(int width, int height, int depth, int color_type) {
+  PngRecipe s;
   s.width = width, s.height = height, s.depth = depth, s.color_type = color_type;
   return s;
 }
@@ -37,7 +37,7 @@ void png_append(png_structp png, png_bytep data, size_t n) {
 }
 
 // setjmp frame without destructors; the caller owns the buffers.
-bool png_write_phase(png_structp png, png_infop info, const PngSpec* s, png_bytepp rows, std::vector<uint8_t>* out) {
+bool png_write_phase(png_structp png, png_infop info, const PngRecipe* s, png_bytepp rows, std::vector<uint8_t>* out) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, out, png_append, nullptr);
   png_set_IHDR(png, info, s->width, s->height, s->depth, s->color_type,
@@ -52,13 +52,13 @@ bool png_write_phase(png_structp png, png_infop info, const PngSpec* s, png_byte
   return true;
 }
 
-std::vector<uint8_t> make_png(const PngSpec& spec) {
+std::vector<uint8_t> make_png(const PngRecipe& recipe) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   std::vector<png_bytep> rows;
-  for (const auto& r : spec.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+  for (const auto& r : recipe.rows) rows.push_back(const_cast<png_bytep>(r.data()));
   std::vector<uint8_t> out;
-  const bool ok = png_write_phase(png, info, &spec, rows.data(), &out);
+  const bool ok = png_write_phase(png, info, &recipe, rows.data(), &out);
   png_destroy_write_struct(&png, &info);
   EXPECT_TRUE(ok);
   return out;
@@ -68,7 +68,7 @@ uint32_t argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return a << 24 |
 uint8_t round16(unsigned v) { return static_cast<uint8_t>((v * 255 + 32767) / 65535); }
 
 TEST(DecoderPixels, SixteenBitPngRoundsEachSampleToEightBitsAndKeepsAlpha) {
-  PngSpec s = png_spec(2, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA);
+  PngRecipe s = png_recipe(2, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA);
   const unsigned px[2][4] = {{0x12FF, 0x8080, 0xFFFF, 0x7F7F}, {0x0000, 0x0180, 0xFE7F, 0x0000}};
   std::vector<uint8_t> row;
   for (const auto& p : px)
@@ -82,7 +82,7 @@ TEST(DecoderPixels, SixteenBitPngRoundsEachSampleToEightBitsAndKeepsAlpha) {
 }
 
 TEST(DecoderPixels, PalettePngWithTransparencyGivesExactStraightColours) {
-  PngSpec s = png_spec(4, 1, 2, PNG_COLOR_TYPE_PALETTE);
+  PngRecipe s = png_recipe(4, 1, 2, PNG_COLOR_TYPE_PALETTE);
   s.palette = {{10, 20, 30}, {200, 100, 50}, {1, 2, 3}, {255, 255, 255}};
   s.trns = {0, 128, 255};  // the fourth entry has no tRNS value: opaque
   s.rows = {{0b00011011}};
@@ -96,7 +96,7 @@ TEST(DecoderPixels, PalettePngWithTransparencyGivesExactStraightColours) {
 }
 
 TEST(DecoderPixels, InterlacedPngDecodesLikeItsProgressiveTwin) {
-  PngSpec s = png_spec(13, 11, 8, PNG_COLOR_TYPE_GRAY);
+  PngRecipe s = png_recipe(13, 11, 8, PNG_COLOR_TYPE_GRAY);
   for (int y = 0; y < s.height; ++y) {
     std::vector<uint8_t> row;
     for (int x = 0; x < s.width; ++x) row.push_back(static_cast<uint8_t>(x * 19 + y * 7));
@@ -159,7 +159,7 @@ void expect_managed_matches_lcms(std::span<const uint8_t> file, std::span<const 
 }
 
 TEST(DecoderPixels, PngWithWideGamutProfileComesOutInSrgb) {
-  PngSpec s = png_spec(3, 1, 8, PNG_COLOR_TYPE_RGB_ALPHA);
+  PngRecipe s = png_recipe(3, 1, 8, PNG_COLOR_TYPE_RGB_ALPHA);
   s.icc = wide_gamut_profile();
   s.rows = {{255, 0, 0, 255, 0, 200, 0, 77, 30, 60, 90, 0}};
   const std::vector<uint8_t> file = make_png(s);
