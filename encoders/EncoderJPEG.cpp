@@ -1,0 +1,64 @@
+// Zentarix — MIT licence.
+// EncoderJPEG: the JPEG format's identity and backend behind the shared encoder wrapper.
+#include "EncoderJPEG.h"
+
+#include <objbase.h>
+
+#include "EncoderObject.h"
+
+namespace zx::encoding {
+namespace {
+
+namespace m = messages;
+
+constexpr const OLECHAR* kNames[] = {u"JPEG", u"JPE", u"JPG"};
+
+constexpr OptionRead kReads[] = {
+    {Option::JPEGQuality, m::kJpegQuality},
+    {Option::HorizontalResolution, m::kJpegHorizontalResolution},
+    {Option::BackgroundColor, m::kJpegBackground},
+    {Option::VerticalResolution, m::kJpegVerticalResolution},
+};
+
+void set_defaults(EncoderOptions& o) { o.jpegQuality = 75; }
+
+// The 32 bpp working bitmap goes to the codec as it is; without a background its alpha is left to
+// the codec, which ignores it.
+HRESULT encode(const EncoderIdentity& who, const EncoderOptions& options, const EncodeRequest& request) {
+  Gdiplus::Status status = Gdiplus::Ok;
+  const bool flatten = options.backgroundPresent;
+  std::unique_ptr<Gdiplus::Bitmap> working =
+      make_working_bitmap(request.pixels, request.width, request.height, request.pixelFormat, flatten, status);
+  if (!working) return report_gdiplus_failure(who, status);
+  if (flatten) flatten_background(*working, options.backgroundColor);
+  // A refused resolution is not reported by itself: the file then carries the bitmap's own.
+  working->SetResolution(options.horizontalResolution, options.verticalResolution);
+
+  const CLSID codec = find_codec(u"image/jpeg");
+  LONG quality = options.jpegQuality;
+  Gdiplus::EncoderParameters parameters{};
+  parameters.Count = 1;
+  parameters.Parameter[0].Guid = Gdiplus::EncoderQuality;
+  parameters.Parameter[0].NumberOfValues = 1;
+  parameters.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
+  parameters.Parameter[0].Value = &quality;
+
+  ComPtr<IStream> memory;
+  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.put());
+  if (FAILED(hr)) return hr;
+  const Gdiplus::Status saved = working->Save(memory.get(), &codec, &parameters);
+  if (saved != Gdiplus::Ok) return report_gdiplus_failure(who, saved);
+  working.reset();
+  return hand_over_stream(memory.get(), request.output);
+}
+
+constexpr EncoderFormat kFormat{{&CLSID_EncoderJPEG, &IID_IEncoderJPEG, u"EncoderJPEG"}, 0, kNames, &set_defaults,
+                                kReads, &encode};
+
+}  // namespace
+
+HRESULT create_encoder_jpeg(IUnknown* outer, REFIID riid, void** ppv) noexcept {
+  return server::create_instance<EncoderObject<IEncoderJPEG, &kFormat>>(outer, riid, ppv);
+}
+
+}  // namespace zx::encoding

@@ -1,0 +1,29 @@
+// Zentarix — MIT licence.
+// Pixel kernels of the shared encoding steps.
+#include "EncoderKernels.h"
+
+namespace zx::encoding {
+
+void flatten_over_background_argb32(PixelView pixels, uint32_t background) {
+  const unsigned bb = background & 0xFFu, bg = (background >> 8) & 0xFFu, br = (background >> 16) & 0xFFu;
+  for (int y = 0; y < pixels.height; ++y) {
+    uint8_t* p = pixels.row(y);
+    for (int x = 0; x < pixels.width; ++x, p += 4) {
+      const unsigned a = p[3];
+      if (a > 1) {
+        const unsigned keep = 255 - a;
+        p[0] = static_cast<uint8_t>((keep * bb + p[0] * a) / 255);
+        p[1] = static_cast<uint8_t>((keep * bg + p[1] * a) / 255);
+        p[2] = static_cast<uint8_t>((keep * br + p[2] * a) / 255);
+        p[3] = 255;
+      } else {
+        p[0] = static_cast<uint8_t>(bb);
+        p[1] = static_cast<uint8_t>(bg);
+        p[2] = static_cast<uint8_t>(br);
+        p[3] = 0;
+      }
+    }
+  }
+}
+
+}  // namespace zx::encoding
