@@ -7,3 +7,5 @@ dir="$("$root/tools/build.sh" release)"
 export ZENTARIX_REGISTRY="$dir/registry.txt"
 "$dir/bin/zxregsvr" "$dir/lib/libzentarix.so"
 "$dir/bin/guidgen_demo"
+# Load the bundled sample photo through late binding and print what the raster object reads.
+"$dir/bin/load_demo" "$root/examples/sample.jpg"

@@ -8,6 +8,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev liblcms2-dev zlib1g-dev uuid-dev
   libcairo2-dev libpango1.0-dev fonts-liberation2 fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3-pil libjpeg-turbo-progs  # bench/load_bench.sh only: the decoders LoadFile is timed against
 )
 missing=()
 for p in "${packages[@]}"; do
