@@ -36,6 +36,26 @@ inline constexpr OLECHAR kOptionAuto[] = u"Auto";
 inline constexpr OLECHAR kNoSuchParameter[] = u"Cannot find parameter ";
 inline constexpr OLECHAR kCannotAddParameter[] = u"Cannot add the parameter ";
 
+// Saving. Option names the saving side writes into the store.
+inline constexpr OLECHAR kOptionEnableLZW[] = u"EnableLZW";
+inline constexpr OLECHAR kOptionColorDepth[] = u"ColorDepth";
+inline constexpr OLECHAR kOptionICCProfileFilename[] = u"ICCProfileFilename";
+inline constexpr OLECHAR kOptionCompressionType[] = u"CompressionType";
+inline constexpr OLECHAR kOptionColorSpace[] = u"ColorSpace";
+inline constexpr OLECHAR kOptionJPEGQuality[] = u"JPEGQuality";
+inline constexpr OLECHAR kOptionPaletteType[] = u"PaletteType";
+inline constexpr OLECHAR kOptionIsTransparent[] = u"IsTransparent";
+inline constexpr OLECHAR kOptionBackgroundColor[] = u"BackgroundColor";
+inline constexpr OLECHAR kSaveFileNoImage[] =
+    u"Cannot save image to file, because there is no any data. Create new image or load it first.";
+inline constexpr OLECHAR kSaveStreamNoImage[] =
+    u"Cannot save image to the stream, because there is no any data. Create new image or load it first.";
+inline constexpr OLECHAR kNoExtension[] = u"Cannot determine output file type automatically: no extension is presented!";
+inline constexpr OLECHAR kCannotSaveFile[] = u"Cannot save file ";
+inline constexpr OLECHAR kCannotWriteFile[] = u"Cannot write data to file!";
+inline constexpr OLECHAR kNotStreamNorResponse[] = u"The object is not neither Stream nor Response!";
+inline constexpr OLECHAR kCannotFillResponse[] = u"Cannot fill response stream. If you see this message, please let us know at ";
+
 // Transforms. The no-image text is shared with saving to a file.
 inline constexpr OLECHAR kTransformNoImage[] =
     u"Cannot save image to file, because there is no any data. Create new image or load it first.";

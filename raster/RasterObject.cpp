@@ -28,15 +28,11 @@ Variant bstr_variant(std::u16string_view text) {
 
 Variant key_variant(BSTR name) { return bstr_variant(name ? std::u16string_view(name, SysStringLen(name)) : u""); }
 
-// INTERIM, until the encoder manager has a creator in the class table: its class is registered but
-// not built into the module yet, so activation answers CLASS_E_CLASSNOTAVAILABLE and the object is
-// created without a manager (saving, which is the only user of the manager, is not built either).
-// Every other failure is a real failure of creation. Once the manager exists this tolerance goes.
+// Made through activation, as a client would make it, so that the manager enumerates the encoder
+// category as registered now (foreign encoders included). Any failure fails the raster object's
+// creation: without a manager it could never save.
 HRESULT create_encoder_manager(ComPtr<IEncoderManager>& manager) noexcept {
-  const HRESULT hr = CoCreateInstance(CLSID_EncoderManager, nullptr, CLSCTX_ALL, IID_IEncoderManager,
-                                      manager.put_void());
-  if (hr == CLASS_E_CLASSNOTAVAILABLE) return S_OK;  // the manager is not built yet
-  return hr;
+  return CoCreateInstance(CLSID_EncoderManager, nullptr, CLSCTX_ALL, IID_IEncoderManager, manager.put_void());
 }
 
 }  // namespace

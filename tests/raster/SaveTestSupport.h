@@ -1,10 +1,15 @@
 // Zentarix — MIT licence.
 // Test support for saving: independent read-back with libpng and libjpeg, files, and error records of any source.
 #pragma once
+// The platform's headers come before libjpeg's, which defines TRUE and FALSE as macros.
+#include "RasterTestSupport.h"
+
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <png.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -17,8 +22,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include "RasterTestSupport.h"
 
 namespace zx::test {
 
