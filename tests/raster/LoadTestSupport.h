@@ -1,0 +1,140 @@
+// Zentarix — MIT licence.
+// Test support for loading: files written by the tests, the held bitmap's pixels, GDI+'s own decode.
+#pragma once
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "RasterTestSupport.h"
+
+namespace zx::test {
+
+inline constexpr OLECHAR kUnknownFileType[] = u"Unknown file type.";
+inline constexpr OLECHAR kCannotLoadFile[] = u"Cannot load file ";
+inline std::u16string lzw_message() {
+  return u"Cannot read GIF file: LZW support is disabled! If you have license from Unisys or don't care about it, "
+         u"you can enable it via EnableLZW property of the RasterObject. For more questions, contact us at " +
+         support();
+}
+
+inline std::string corpus_path(const std::string& file) { return std::string(ZX_CORPUS_DIR) + "/" + file; }
+
+inline std::vector<uint8_t> read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A folder of this test process's own under the build tree, for files the tests write.
+inline const std::string& scratch_dir() {
+  static const std::string dir = [] {
+    std::string d = std::string(ZX_BINARY_DIR) + "/load-test-" + std::to_string(getpid());
+    mkdir(d.c_str(), 0755);
+    return d;
+  }();
+  return dir;
+}
+
+// Removes the scratch folder when the test program ends.
+class ScratchCleanup : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_dir(), ignored);
+  }
+};
+inline ::testing::Environment* const g_scratch_cleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
+inline std::string write_scratch(const std::string& name, const std::vector<uint8_t>& bytes) {
+  const std::string path = scratch_dir() + "/" + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// A 2 x 1 bottom-up 24-bit BMP at 2835 px/m (72 dpi): blue, then red.
+inline std::vector<uint8_t> tiny_bmp() {
+  std::vector<uint8_t> b = {'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
+                            40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 8, 0, 0, 0,
+                            0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                            0xFF, 0, 0, 0, 0, 0xFF, 0, 0};  // B G R per pixel, row padded to 8 bytes
+  return b;
+}
+
+inline HRESULT load_file(IRasterObject* raster, const std::string& path) {
+  Bstr name(to_utf16(path));
+  return raster->LoadFile(name.get());
+}
+
+inline void enable_lzw(IRasterObject* raster, bool on) {
+  ASSERT_EQ(raster->put_EnableLZW(on ? VARIANT_TRUE : VARIANT_FALSE), S_OK);
+}
+
+inline OutputFileTypes current_file_type(IRasterObject* raster) {
+  OutputFileTypes type = static_cast<OutputFileTypes>(-99);
+  EXPECT_EQ(raster->get_CurrentFileType(&type), S_OK);
+  return type;
+}
+
+// True when the object holds no image (Width answers the no-image report, which is consumed).
+inline bool has_no_image(IRasterObject* raster) {
+  LONG width = 0;
+  const HRESULT hr = raster->get_Width(&width);
+  take_error();
+  return hr == E_FAIL;
+}
+
+inline Gdiplus::Bitmap* held_bitmap(IRasterObject* raster) {
+  ComPtr<IRasterObjectInternal> internal;
+  EXPECT_EQ(raster->QueryInterface(IID_IRasterObjectInternal, internal.put_void()), S_OK);
+  LONG* pointer = nullptr;
+  if (internal) {
+    EXPECT_EQ(internal->GetDataPointer(&pointer), S_OK);
+  }
+  return reinterpret_cast<Gdiplus::Bitmap*>(pointer);
+}
+
+// Every pixel of a bitmap as ARGB values, rows top first, read through a 32 bpp ARGB lock.
+inline std::vector<uint32_t> argb_pixels(Gdiplus::Bitmap& bitmap) {
+  const Gdiplus::Rect whole(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
+  Gdiplus::BitmapData data{};
+  std::vector<uint32_t> pixels;
+  if (bitmap.LockBits(&whole, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
+    ADD_FAILURE() << "cannot lock the bitmap";
+    return pixels;
+  }
+  pixels.reserve(static_cast<size_t>(whole.Width) * whole.Height);
+  for (UINT y = 0; y < data.Height; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(data.Scan0) + y * data.Stride);
+    pixels.insert(pixels.end(), row, row + data.Width);
+  }
+  bitmap.UnlockBits(&data);
+  return pixels;
+}
+
+// The held image: it must be a 32 bpp ARGB bitmap of its own.
+inline std::vector<uint32_t> held_pixels(IRasterObject* raster) {
+  Gdiplus::Bitmap* bitmap = held_bitmap(raster);
+  if (!bitmap) {
+    ADD_FAILURE() << "no image held";
+    return {};
+  }
+  EXPECT_EQ(bitmap->GetPixelFormat(), Gdiplus::PixelFormat32bppARGB);
+  return argb_pixels(*bitmap);
+}
+
+// What the working bitmap must hold for a decoded image: source-over onto full transparency with
+// straight alpha, written out from the blending equations (alpha 0 -> transparent black, every
+// other pixel unchanged).
+inline std::vector<uint32_t> drawn_over_transparency(std::vector<uint32_t> pixels) {
+  for (uint32_t& p : pixels)
+    if ((p >> 24) == 0) p = 0;
+  return pixels;
+}
+
+}  // namespace zx::test
