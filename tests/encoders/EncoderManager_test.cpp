@@ -1,5 +1,6 @@
 // Zentarix — MIT licence.
 // EncoderManager and IEncoderNames: lookups by name and ID, the name enumerator, foreign encoders.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include "EncoderTestSupport.h"
@@ -153,6 +154,79 @@ TEST(EncoderNames, CountOtherThanOneIsRefusedWithTheMessage) {
   // The refused calls did not move the position.
   EXPECT_EQ(next_name(names.get()), u"BMP");
   next_name(names.get(), S_FALSE);
+}
+
+// ---- foreign encoders ------------------------------------------------------------------------------
+
+constexpr CLSID kForeign = {0x5A1E0F00, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC0}};
+
+// Registers a foreign module for the scope, as zxregsvr would, and unregisters it afterwards.
+class RegisteredModule {
+ public:
+  explicit RegisteredModule(const char* path) : m_module(dlopen(path, RTLD_NOW)) {
+    EXPECT_NE(m_module, nullptr) << dlerror();
+    if (m_module) {
+      EXPECT_EQ(call("DllRegisterServer"), S_OK);
+    }
+  }
+  RegisteredModule(const RegisteredModule&) = delete;
+  RegisteredModule& operator=(const RegisteredModule&) = delete;
+  ~RegisteredModule() {
+    if (!m_module) return;
+    EXPECT_EQ(call("DllUnregisterServer"), S_OK);
+    dlclose(m_module);
+  }
+
+ private:
+  HRESULT call(const char* name) {
+    auto entry = reinterpret_cast<HRESULT (*)()>(dlsym(m_module, name));
+    return entry ? entry() : E_FAIL;
+  }
+  void* m_module;
+};
+
+TEST(EncoderManager, ForeignEncoderInTheCategoryIsFoundByItsNamesAndId) {
+  RegisteredModule module(ZX_FOREIGN_ENCODER_0);
+  ComPtr<IEncoderManager> manager = make_manager();
+  ASSERT_TRUE(manager);
+  EXPECT_EQ(find_by_name(manager.get(), u"zxf"), kForeign);
+  EXPECT_EQ(find_by_name(manager.get(), u"ZXFOREIGN"), kForeign);
+  GUID clsid = GUID_NULL;
+  EXPECT_EQ(manager->FindCLSIDByID(42, &clsid), S_OK);
+  EXPECT_EQ(clsid, kForeign);
+  EXPECT_EQ(find_by_name(manager.get(), u"jpg"), CLSID_EncoderJPEG);  // the built-ins stay
+
+  // It is driven like a built-in encoder: it receives the store and writes to the stream.
+  ComPtr<IImageEncoder> encoder = create_encoder(clsid);
+  ASSERT_TRUE(encoder);
+  ComPtr<IDictionary> store = make_store();
+  put_long(store.get(), u"JPEGQuality", 80);
+  Image image = solid(1, 1, 0xFF000000u);
+  const Encoded e = encode(clsid, store.get(), image);
+  EXPECT_EQ(e.doEncode, S_OK);
+  EXPECT_EQ(std::string(e.bytes.begin(), e.bytes.end()), std::string("FOREIGN\x01", 8));
+}
+
+TEST(EncoderManager, ClassWithoutTheEncoderContractIsSkipped) {
+  RegisteredModule module(ZX_FOREIGN_ENCODER_1);
+  ComPtr<IEncoderManager> manager = make_manager();
+  ASSERT_TRUE(manager);
+  find_by_name(manager.get(), u"ZXF", E_INVALIDARG);
+  GUID clsid = GUID_NULL;
+  EXPECT_EQ(manager->FindCLSIDByID(42, &clsid), static_cast<HRESULT>(0xFFFFFFFF));
+  EXPECT_EQ(find_by_name(manager.get(), u"bmp"), CLSID_EncoderBMP);
+}
+
+TEST(EncoderManager, EncoderWithoutNamesFailsTheCreation) {
+  RegisteredModule module(ZX_FOREIGN_ENCODER_2);
+  clear_error();
+  ComPtr<IEncoderManager> manager = make_manager(E_INVALIDARG);
+  EXPECT_FALSE(manager);
+  const ErrorRecord error = take_error();
+  ASSERT_TRUE(error.present);
+  EXPECT_EQ(error.description, u"Cannot retrieve encoder name.");
+  EXPECT_EQ(error.source, u"Zentarix.EncoderManager.1");
+  EXPECT_EQ(error.guid, IID_IEncoderNames);
 }
 
 }  // namespace

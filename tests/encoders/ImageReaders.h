@@ -1,0 +1,29 @@
+// Zentarix — MIT licence.
+// Independent readers for the files the encoders write: a small BMP parser, libpng and libjpeg-turbo.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zx::test {
+
+// What a file says about itself, decoded without the library under test.
+struct DecodedImage {
+  bool ok = false;
+  std::string error;
+  int width = 0, height = 0;
+  int bitsPerPixel = 0;                 // per pixel as stored (PNG: bit depth x channels)
+  bool indexed = false;
+  std::vector<uint32_t> palette;        // 0xAARRGGBB; alpha from tRNS for PNG, 0xFF otherwise
+  std::vector<uint32_t> pixels;         // 0xAARRGGBB per pixel, top row first (indices resolved)
+  std::vector<uint8_t> indices;         // palette images: the index of every pixel
+  double dpiX = 0, dpiY = 0;            // from pels per metre, pHYs or JFIF density
+  int jpegColourComponents = 0;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+DecodedImage read_bmp(const std::vector<uint8_t>& bytes);
+DecodedImage read_png(const std::vector<uint8_t>& bytes);
+DecodedImage read_jpeg(const std::vector<uint8_t>& bytes);
+
+}  // namespace zx::test
