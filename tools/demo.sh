@@ -9,3 +9,6 @@ export ZENTARIX_REGISTRY="$dir/registry.txt"
 "$dir/bin/guidgen_demo"
 # Load the bundled sample photo through late binding and print what the raster object reads.
 "$dir/bin/load_demo" "$root/examples/sample.jpg"
+# The image job: save the sample as a PNG and as a JPEG of quality 80 (through the options store),
+# then read both files back and print their names, sizes and dimensions.
+"$dir/bin/image_job" "$root/examples/sample.jpg" "$dir/demo-output"

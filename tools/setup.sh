@@ -9,6 +9,7 @@ packages=(
   libcairo2-dev libpango1.0-dev fonts-liberation2 fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-pil libjpeg-turbo-progs  # bench/load_bench.sh only: the decoders LoadFile is timed against
+  imagemagick  # bench/save_bench.sh only: the 216-colour PNG that the octree encoder is timed against
 )
 missing=()
 for p in "${packages[@]}"; do
