@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -20,6 +19,7 @@
 #include "Messages.h"
 #include "RasterMessages.h"
 #include "RasterObject.h"
+#include "kernels/PixelCopy.h"
 
 namespace zx::raster {
 namespace msg = messages;
@@ -320,16 +320,13 @@ HRESULT RasterObject::SaveInternal(IStream* target, IDispatch* Encoder) {
     const Gdiplus::BitmapData& data = lock.data();
     const LONG width = static_cast<LONG>(data.Width);
     const LONG height = static_cast<LONG>(data.Height);
-    // Encoders take rows exactly width * 4 bytes apart, top row first; other layouts are packed.
+    // Encoders take rows exactly width * 4 bytes apart, top row first; any other layout is packed.
     BYTE* pixels = static_cast<BYTE*>(data.Scan0);
-    std::vector<BYTE> packed;
-    const size_t rowBytes = static_cast<size_t>(width) * 4;
-    if (data.Stride != static_cast<INT>(rowBytes)) {
-      packed.resize(rowBytes * static_cast<size_t>(height));
-      for (LONG y = 0; y < height; ++y)
-        std::memcpy(packed.data() + rowBytes * y, static_cast<const BYTE*>(data.Scan0) + ptrdiff_t(data.Stride) * y,
-                    rowBytes);
-      pixels = packed.data();
+    std::vector<uint32_t> packed;
+    if (data.Stride != static_cast<INT>(width) * 4) {
+      packed.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+      kernels::copy_view_to_linear(lock.view(), packed.data());
+      pixels = reinterpret_cast<BYTE*>(packed.data());
     }
 
     hr = encoder->SetOptions(store);
