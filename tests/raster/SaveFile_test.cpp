@@ -273,6 +273,32 @@ TEST(SaveOptions, OptionNamesMatchInAnyLetterCaseAndReachTheEncoder) {
   EXPECT_NE(file_bytes(folder / "fifty.jpg"), file_bytes(folder / "default.jpg"));
 }
 
+TEST(SaveOptions, EverySaveWritesTheLzwFieldAsASixteenBitEntry) {
+  TempFolder folder;
+  ComPtr<IRasterObject> raster = sample_raster();
+  EXPECT_EQ(option_type(raster.get(), u"EnableLZW"), VT_ERROR);  // not before the first save
+  take_error();
+  ASSERT_EQ(save(raster.get(), folder / "a.png"), S_OK);
+  Variant lzw = option(raster.get(), u"EnableLZW");
+  ASSERT_EQ(V_VT(&lzw), VT_I2);
+  EXPECT_EQ(V_I2(&lzw), 0);
+  ASSERT_EQ(raster->put_EnableLZW(VARIANT_TRUE), S_OK);
+  ASSERT_EQ(save(raster.get(), folder / "b.png"), S_OK);
+  lzw = option(raster.get(), u"EnableLZW");
+  ASSERT_EQ(V_VT(&lzw), VT_I2);
+  EXPECT_EQ(V_I2(&lzw), VARIANT_TRUE);
+}
+
+TEST(SaveOptions, AnEncoderArgumentThatIsNoSettingsObjectChangesNothing) {
+  TempFolder folder;
+  ComPtr<IRasterObject> raster = sample_raster();
+  ASSERT_EQ(raster->put_OutputFileType(oftPNG), S_OK);
+  ComPtr<IRasterObject> notSettings = make_raster();
+  ASSERT_EQ(save(raster.get(), folder / "x.jpg", static_cast<IDispatch*>(notSettings.get())), S_OK);
+  EXPECT_TRUE(read_png(file_bytes(folder / "x.jpg")).ok);  // the number chose PNG
+  EXPECT_EQ(option_long(raster.get(), u"OutputFileType"), oftPNG);
+}
+
 TEST(SaveOptions, ResetRemovesTheResolutionEntryButNotTheProperty) {
   ComPtr<IRasterObject> raster = make_raster();
   ASSERT_EQ(raster->put_HorizontalResolution(300.0f), S_OK);
