@@ -90,4 +90,18 @@ inline constexpr OLECHAR kHistogramNoImage[] = u"The image is not loaded! Cannot
 inline constexpr OLECHAR kHistogramNoArray[] = u"Cannot allocate array to hold histogram values!";
 inline constexpr OLECHAR kHistogramBadType[] = u"Wrong histogram type!";
 
+// Loading, and saving to an OLE picture.
+inline constexpr OLECHAR kGifLzwDisabled[] =
+    u"Cannot read GIF file: LZW support is disabled! If you have license from Unisys or don't care about it, "
+    u"you can enable it via EnableLZW property of the RasterObject. For more questions, contact us at ";
+inline constexpr OLECHAR kCannotLoadFile[] = u"Cannot load file ";
+inline constexpr OLECHAR kUnknownFileType[] = u"Unknown file type.";
+inline constexpr OLECHAR kNoStreamInterface[] = u"Cannot query IStream interface. ";
+inline constexpr OLECHAR kNoPictureImage[] = u"Cannot get image from IPictureDisp";
+inline constexpr OLECHAR kSavePictureNoImage[] = u"Cannot save the image to Picture, because it is not loaded!";
+inline constexpr OLECHAR kNoImageHandle[] = u"Cannot get handle to the image. If you see this message, please contact ";
+inline constexpr OLECHAR kLoadFileMethodName[] = u"LoadFile";
+inline constexpr OLECHAR kLoadStreamMethodName[] = u"LoadStream";
+inline constexpr OLECHAR kLoadPictureMethodName[] = u"LoadPicture";
+
 }  // namespace zx::raster::messages

@@ -22,21 +22,6 @@ using server::GdiplusErrorMessage;
 
 namespace {
 
-// The texts of loading and picture saving (the system's own words, misspellings included).
-constexpr OLECHAR kGifLzwDisabled[] =
-    u"Cannot read GIF file: LZW support is disabled! If you have license from Unisys or don't care about it, "
-    u"you can enable it via EnableLZW property of the RasterObject. For more questions, contact us at ";
-constexpr OLECHAR kCannotLoadFile[] = u"Cannot load file ";
-constexpr OLECHAR kUnknownFileType[] = u"Unknown file type.";
-constexpr OLECHAR kNoStreamInterface[] = u"Cannot query IStream interface. ";
-constexpr OLECHAR kNoPictureImage[] = u"Cannot get image from IPictureDisp";
-constexpr OLECHAR kSavePictureNoImage[] = u"Cannot save the image to Picture, because it is not loaded!";
-constexpr OLECHAR kNoImageHandle[] = u"Cannot get handle to the image. If you see this message, please contact ";
-
-constexpr OLECHAR kLoadFile[] = u"LoadFile";
-constexpr OLECHAR kLoadStream[] = u"LoadStream";
-constexpr OLECHAR kLoadPicture[] = u"LoadPicture";
-
 // The raw formats a load accepts, tested in this order; any other one (WMF, icon, a bitmap made in
 // memory) is not an image file this object reads.
 struct FormatName {
@@ -154,21 +139,21 @@ class BitmapHandle {
 HRESULT RasterObject::LoadFile(BSTR FileName) {
   return server::com_call([&] {
     if (!m_enableLZW && starts_with_gif_signature(FileName)) {
-      return report(std::u16string(kGifLzwDisabled) + server::messages::kSupportAddress, E_FAIL);
+      return report(std::u16string(msg::kGifLzwDisabled) + server::messages::kSupportAddress, E_FAIL);
     }
     replace_bitmap(nullptr);
     // A null BSTR is the empty name, as everywhere in Automation.
     auto decoded = std::make_unique<Gdiplus::Bitmap>(FileName ? FileName : u"", TRUE);
     if (decoded->GetLastStatus() != Gdiplus::Ok) {
-      return report(std::u16string(kCannotLoadFile).append(text_of(FileName)), E_FAIL);
+      return report(std::u16string(msg::kCannotLoadFile).append(text_of(FileName)), E_FAIL);
     }
     m_currentFileType = file_type_of(*decoded);
-    if (m_currentFileType == oftUnknown) return report(kUnknownFileType, E_FAIL);
+    if (m_currentFileType == oftUnknown) return report(msg::kUnknownFileType, E_FAIL);
     WorkingBitmap working = make_working_bitmap(*decoded);
     m_horizontalResolution = working.horizontalResolution;
     m_verticalResolution = working.verticalResolution;
     replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, kLoadFile), E_FAIL);
+    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, msg::kLoadFileMethodName), E_FAIL);
     return S_OK;
   });
 }
@@ -178,7 +163,7 @@ HRESULT RasterObject::LoadStream(IUnknown* InputStream) {
   return server::com_call([&] {
     ComPtr<IStream> stream;
     if (const HRESULT hr = InputStream->QueryInterface(IID_IStream, stream.put_void()); FAILED(hr)) {
-      return report(kNoStreamInterface, hr);
+      return report(msg::kNoStreamInterface, hr);
     }
     replace_bitmap(nullptr);
     // The message names the thread's last system error as the failing call left it. It is cleared
@@ -188,15 +173,15 @@ HRESULT RasterObject::LoadStream(IUnknown* InputStream) {
     auto decoded = std::make_unique<Gdiplus::Bitmap>(stream.get(), TRUE);
     if (const Gdiplus::Status status = decoded->GetLastStatus(); status != Gdiplus::Ok) {
       const DWORD systemError = GetLastError();
-      return report(GdiplusErrorMessage(status, msg::kObjectName, kLoadStream, systemError), E_FAIL);
+      return report(GdiplusErrorMessage(status, msg::kObjectName, msg::kLoadStreamMethodName, systemError), E_FAIL);
     }
     m_currentFileType = file_type_of(*decoded);
-    if (m_currentFileType == oftUnknown) return report(kUnknownFileType, E_FAIL);
+    if (m_currentFileType == oftUnknown) return report(msg::kUnknownFileType, E_FAIL);
     WorkingBitmap working = make_working_bitmap(*decoded);
     m_horizontalResolution = working.horizontalResolution;
     m_verticalResolution = working.verticalResolution;
     replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, kLoadStream), E_FAIL);
+    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, msg::kLoadStreamMethodName), E_FAIL);
     return S_OK;
   });
 }
@@ -215,27 +200,27 @@ HRESULT RasterObject::LoadPicture(IPictureDisp* Picture) {
     if (FAILED(picture->get_hPal(&palette))) palette = 0;
     std::unique_ptr<Gdiplus::Bitmap> decoded(
         Gdiplus::Bitmap::FromHBITMAP(static_cast<HBITMAP>(handle), static_cast<HPALETTE>(palette)));
-    if (decoded->GetLastStatus() != Gdiplus::Ok) return report(kNoPictureImage, server::ZX_E_GDIPLUS_STARTUP);
+    if (decoded->GetLastStatus() != Gdiplus::Ok) return report(msg::kNoPictureImage, server::ZX_E_GDIPLUS_STARTUP);
     m_currentFileType = oftBMP;
     replace_bitmap(nullptr);
     WorkingBitmap working = make_working_bitmap(*decoded);
     m_horizontalResolution = working.horizontalResolution;
     m_verticalResolution = working.verticalResolution;
     replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, kLoadPicture), E_FAIL);
+    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, msg::kLoadPictureMethodName), E_FAIL);
     return S_OK;
   });
 }
 
 HRESULT RasterObject::SavePicture(IPictureDisp** Picture) {
   if (!Picture) return E_POINTER;
-  if (!m_bitmap) return report(kSavePictureNoImage, E_FAIL);
+  if (!m_bitmap) return report(msg::kSavePictureNoImage, E_FAIL);
   return server::com_call([&] {
     // Partly transparent pixels are composed over opaque black; the status stays recorded in the
     // bitmap, as every failing call on it does.
     BitmapHandle handle;
     if (m_bitmap->GetHBITMAP(Gdiplus::Color(Gdiplus::Color::Black), handle.put()) != Gdiplus::Ok) {
-      return report(std::u16string(kNoImageHandle) + server::messages::kSupportAddress, E_FAIL);
+      return report(std::u16string(msg::kNoImageHandle) + server::messages::kSupportAddress, E_FAIL);
     }
     PICTDESC description{};
     description.cbSizeofstruct = sizeof(PICTDESC);
