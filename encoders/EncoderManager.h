@@ -23,7 +23,8 @@ class EncoderManager : public server::ComObject<EncoderManager, IEncoderManager>
   // "Encoder not found!" with 0xFFFFFFFF when none has it.
   STDMETHOD(FindCLSIDByID)(LONG EncID, GUID* ClsID) override;
   // The CLSID of the encoder registered under that name, any letter case (of two encoders with one
-  // name the later enumerated). E_POINTER for null; an unknown name: E_INVALIDARG with the message.
+  // name the later enumerated). E_POINTER for null; an unknown name (a null BSTR is the empty name)
+  // E_INVALIDARG with the message.
   STDMETHOD(FindCLSIDByName)(BSTR Name, GUID* ClsID) override;
 
  private:

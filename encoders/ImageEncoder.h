@@ -15,11 +15,14 @@ struct IImageEncoder : IUnknown {
   // The encoder's ID (an OutputFileTypes value for the built-in ones). E_POINTER for null.
   STDMETHOD(GetEncoderID)(LONG* id) PURE;
   // Reads, converts and checks every option the encoder uses from the raster object's options
-  // store (borrowed for the call). S_OK, or the first failure with error information.
+  // store (borrowed for the call). S_OK, or the first failure with error information; E_INVALIDARG
+  // without it for a null store.
   STDMETHOD(SetOptions)(IDictionary* options) PURE;
   // Encodes width x height pixels (rows of width * 4 bytes, top row first, bytes B, G, R, A; the
   // buffer is borrowed and never written) and writes the file to `output` at its current position.
   // pixelFormat is the GDI+ code of the buffer (PixelFormat32bppARGB from the saving side).
+  // E_POINTER for a null stream; null pixels or a size GDI+ refuses fail as the GDI+ status
+  // InvalidParameter with error information, like every other GDI+ failure of the encoding.
   STDMETHOD(DoEncode)(BYTE* pixels, LONG width, LONG height, LONG pixelFormat, IStream* output) PURE;
   // Four IDispatch operations follow in the same table, as the contract's binary layout has them.
   // No caller uses them: they answer "no type information" and "no such member".
