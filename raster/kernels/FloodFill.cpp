@@ -43,6 +43,39 @@ uint32_t flood_fill_recolour(uint32_t pixel, uint32_t distance, const FloodFillP
   return result;
 }
 
+namespace {
+
+// One remembered answer per call site: neighbouring pixels are mostly equal, so the distance and
+// the recoloured value are computed once per run of equal pixels instead of once per look.
+struct DistanceMemo {
+  uint32_t pixel;
+  uint32_t distance;
+  explicit DistanceMemo(uint32_t target) noexcept : pixel(target), distance(colour_distance(target, target)) {}
+  uint32_t operator()(uint32_t p, uint32_t target) noexcept {
+    if (p != pixel) {
+      pixel = p;
+      distance = colour_distance(p, target);
+    }
+    return distance;
+  }
+};
+
+struct RecolourMemo {
+  bool valid = false;
+  uint32_t pixel = 0;
+  uint32_t result = 0;
+  uint32_t operator()(uint32_t p, uint32_t d, const FloodFillParams& params) noexcept {
+    if (!valid || p != pixel) {
+      valid = true;
+      pixel = p;
+      result = flood_fill_recolour(p, d, params);
+    }
+    return result;
+  }
+};
+
+}  // namespace
+
 void flood_fill_argb32(PixelView image, const FloodFillParams& params) {
   const int width = image.width;
   const int height = image.height;
@@ -56,7 +89,8 @@ void flood_fill_argb32(PixelView image, const FloodFillParams& params) {
   auto index = [width](int x, int y) { return static_cast<size_t>(y) * static_cast<size_t>(width) + x; };
   auto is_visited = [&](size_t n) { return (visited[n >> 3] >> (n & 7)) & 1; };
   auto stops = [&](uint32_t d) { return until ? d <= t2 : d > t2; };
-  auto pixel_stops = [&](int x, int y) { return stops(colour_distance(image.row(y)[x], params.target_colour)); };
+  DistanceMemo here(params.target_colour), above(params.target_colour), below(params.target_colour);
+  RecolourMemo recolour;
 
   seeds.emplace_back(params.x, params.y);
   while (!seeds.empty()) {
@@ -72,18 +106,18 @@ void flood_fill_argb32(PixelView image, const FloodFillParams& params) {
       for (int x = step < 0 ? sx : sx + 1; !stop && x >= 0 && x < width; x += step) {
         const size_t n = index(x, y);
         if (!is_visited(n)) {
-          const uint32_t d = colour_distance(row[x], params.target_colour);
+          const uint32_t d = here(row[x], params.target_colour);
           stop = stops(d);
           if (!stop) {
             visited[n >> 3] |= static_cast<uint8_t>(1u << (n & 7));
-            row[x] = flood_fill_recolour(row[x], d, params);
+            row[x] = recolour(row[x], d, params);
           }
         } else {
           stop = true;
         }
         // The neighbours of the column where the pass stops are examined too.
         if (up && !is_visited(n - width)) {
-          if (!pixel_stops(x, y - 1)) {
+          if (!stops(above(image.row(y - 1)[x], params.target_colour))) {
             if (push_up) {
               seeds.emplace_back(x, y - 1);
               push_up = false;
@@ -93,7 +127,7 @@ void flood_fill_argb32(PixelView image, const FloodFillParams& params) {
           }
         }
         if (down && !is_visited(n + width)) {
-          if (!pixel_stops(x, y + 1)) {
+          if (!stops(below(image.row(y + 1)[x], params.target_colour))) {
             if (push_down) {
               seeds.emplace_back(x, y + 1);
               push_down = false;

@@ -58,8 +58,11 @@ class DispatchTransform : public TestObject<IDispatch> {
     lookups_riid_null = riid == IID_NULL;
     lookup_lcid = lcid;
     if (m_behaviour == Behaviour::fault_in_lookup) {
-      volatile int* nowhere = nullptr;
-      return *nowhere;  // a machine fault inside the call
+      // A machine fault inside the call (an unmapped address, not null: the sanitizers would stop
+      // a null load before it faults).
+      static volatile uintptr_t address = 0x10;
+      volatile int* nowhere = reinterpret_cast<volatile int*>(address);
+      return *nowhere;
     }
     if (m_behaviour == Behaviour::lookup_fails) return E_UNEXPECTED;
     if (m_behaviour == Behaviour::no_apply || count != 1 || std::u16string(names[0]) != u"Apply")
