@@ -254,6 +254,24 @@ TEST(SavePicture, NullPointerAndNoImageFail) {
   EXPECT_EQ(picture, reinterpret_cast<IPictureDisp*>(0x1));
 }
 
+TEST(SavePicture, BitmapThatGivesNoHandleIsReportedAndItsStatusRecorded) {
+  ComPtr<IRasterObject> raster = make_raster();
+  ASSERT_EQ(raster->EmptyImage(2, 2, -1), S_OK);
+  // A bitmap locked by someone else cannot give a handle.
+  Gdiplus::Bitmap* bitmap = held_bitmap(raster.get());
+  ASSERT_NE(bitmap, nullptr);
+  const Gdiplus::Rect whole(0, 0, 2, 2);
+  Gdiplus::BitmapData data{};
+  ASSERT_EQ(bitmap->LockBits(&whole, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data), Gdiplus::Ok);
+  bitmap->GetLastStatus();  // start from Ok
+  IPictureDisp* picture = reinterpret_cast<IPictureDisp*>(0x1);
+  expect_report(raster->SavePicture(&picture), E_FAIL,
+                u"Cannot get handle to the image. If you see this message, please contact " + support());
+  EXPECT_EQ(picture, reinterpret_cast<IPictureDisp*>(0x1));
+  EXPECT_EQ(bitmap->GetLastStatus(), Gdiplus::WrongState);
+  EXPECT_EQ(bitmap->UnlockBits(&data), Gdiplus::Ok);
+}
+
 TEST(SavePicture, RoundTripComposesOverBlackAndLoadsAsAnOpaqueBmp) {
   // Opaque, half, barely and fully transparent pixels.
   const std::vector<uint32_t> pixels = {0xFF336699, 0x80FF8040, 0x01FFFFFF, 0x00FFFFFF, 0xC0000000, 0x7F7F7F7F};
