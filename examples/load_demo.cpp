@@ -11,9 +11,10 @@ namespace {
 
 int fail(const char* what, HRESULT hr, const EXCEPINFO* error = nullptr) {
   std::fprintf(stderr, "load_demo: %s failed (0x%08X)", what, static_cast<unsigned>(hr));
-  if (error && error->bstrDescription)
-    std::fprintf(stderr, ": %s",
-                 zx::to_utf8(std::u16string_view(error->bstrDescription, SysStringLen(error->bstrDescription))).c_str());
+  if (error && error->bstrDescription) {
+    const std::u16string_view description(error->bstrDescription, SysStringLen(error->bstrDescription));
+    std::fprintf(stderr, ": %s", zx::to_utf8(description).c_str());
+  }
   std::fprintf(stderr, "\n");
   return 1;
 }

@@ -153,7 +153,9 @@ HRESULT RasterObject::LoadFile(BSTR FileName) {
     m_horizontalResolution = working.horizontalResolution;
     m_verticalResolution = working.verticalResolution;
     replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, msg::kLoadFileMethodName), E_FAIL);
+    if (working.status != Gdiplus::Ok) {
+      return report(conversion_failure(working.status, msg::kLoadFileMethodName), E_FAIL);
+    }
     return S_OK;
   });
 }
@@ -181,7 +183,9 @@ HRESULT RasterObject::LoadStream(IUnknown* InputStream) {
     m_horizontalResolution = working.horizontalResolution;
     m_verticalResolution = working.verticalResolution;
     replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, msg::kLoadStreamMethodName), E_FAIL);
+    if (working.status != Gdiplus::Ok) {
+      return report(conversion_failure(working.status, msg::kLoadStreamMethodName), E_FAIL);
+    }
     return S_OK;
   });
 }
@@ -207,7 +211,9 @@ HRESULT RasterObject::LoadPicture(IPictureDisp* Picture) {
     m_horizontalResolution = working.horizontalResolution;
     m_verticalResolution = working.verticalResolution;
     replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, msg::kLoadPictureMethodName), E_FAIL);
+    if (working.status != Gdiplus::Ok) {
+      return report(conversion_failure(working.status, msg::kLoadPictureMethodName), E_FAIL);
+    }
     return S_OK;
   });
 }
@@ -227,7 +233,8 @@ HRESULT RasterObject::SavePicture(IPictureDisp** Picture) {
     description.picType = PICTYPE_BITMAP;
     description.bmp.hbitmap = handle.get();
     description.bmp.hpal = 0;
-    const HRESULT hr = OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(Picture));
+    const HRESULT hr =
+        OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(Picture));
     // The picture owns the handle from here on; a picture that could not be made leaves it to us.
     if (SUCCEEDED(hr)) handle.release();
     return hr;
