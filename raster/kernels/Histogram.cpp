@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <array>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ZX_HAVE_X86 1
+#endif
+
 namespace zx::raster::kernels {
 namespace {
 
@@ -50,6 +55,42 @@ void count(ConstPixelView image, int32_t bins[256], BinOf bin_of) noexcept {
   for (int i = 0; i < 256; ++i) bins[i] += partial[0][i] + partial[1][i] + partial[2][i] + partial[3][i];
 }
 
+#ifdef ZX_HAVE_X86
+// Lightness of four pixels at a time: the same three products and two additions in the same order
+// as the formula, in double precision, so every bin matches the scalar path exactly.
+__attribute__((target("avx2"))) void count_lightness_avx2(ConstPixelView image, int32_t bins[256]) noexcept {
+  int32_t partial[4][256] = {};
+  const __m256d kg = _mm256_set1_pd(0.59), kr = _mm256_set1_pd(0.3), kb = _mm256_set1_pd(0.11);
+  const __m256d lo = _mm256_setzero_pd(), hi = _mm256_set1_pd(255.0);
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  alignas(16) int32_t index[4];
+  for (int y = 0; y < image.height; ++y) {
+    const uint32_t* row = image.row(y);
+    int x = 0;
+    for (; x + 4 <= image.width; x += 4) {
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+      const __m256d b = _mm256_cvtepi32_pd(_mm_and_si128(p, byte));
+      const __m256d g = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(p, 8), byte));
+      const __m256d r = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(p, 16), byte));
+      __m256d v = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(kg, g), _mm256_mul_pd(kr, r)), _mm256_mul_pd(kb, b));
+      v = _mm256_min_pd(_mm256_max_pd(v, lo), hi);
+      _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm256_cvttpd_epi32(v));
+      ++partial[0][index[0]];
+      ++partial[1][index[1]];
+      ++partial[2][index[2]];
+      ++partial[3][index[3]];
+    }
+    for (; x < image.width; ++x) ++partial[0][histogram_bin(HistogramKind::lightness, row[x])];
+  }
+  for (int i = 0; i < 256; ++i) bins[i] += partial[0][i] + partial[1][i] + partial[2][i] + partial[3][i];
+}
+
+bool cpu_has_avx2() noexcept {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
 }  // namespace
 
 int histogram_bin(HistogramKind kind, uint32_t p) noexcept {
@@ -71,6 +112,12 @@ int histogram_bin(HistogramKind kind, uint32_t p) noexcept {
 bool histogram_argb32(ConstPixelView image, int kind, int32_t bins[256]) noexcept {
   switch (static_cast<HistogramKind>(kind)) {
     case HistogramKind::lightness: {
+#ifdef ZX_HAVE_X86
+      if (cpu_has_avx2()) {
+        count_lightness_avx2(image, bins);
+        return true;
+      }
+#endif
       static const LightnessTables t;
       count(image, bins, [&](uint32_t p) {
         const double v = t.g[green_of(p)] + t.r[red_of(p)] + t.b[blue_of(p)];
