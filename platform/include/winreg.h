@@ -38,6 +38,24 @@ STDAPI_(LSTATUS) RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 STDAPI_(LSTATUS) RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD* lpcchName, DWORD* lpReserved,
                                LPWSTR lpClass, DWORD* lpcchClass, FILETIME* lpftLastWriteTime);
 
+// Registry batches (our extension; Windows has no counterpart). A batch gathers one thread's
+// changes into a single replacement of the registry file, so that a registration writing hundreds
+// of keys costs one write instead of hundreds. From ZxRegBeginBatch to the matching outermost
+// ZxRegEndBatch the thread holds the registry's write locks: every Reg* call of that thread reads
+// and writes the batch's copy, other threads and processes keep seeing the file as it was and wait
+// to write. Batches nest; only the outermost end writes. ZxRegEndBatch(FALSE) undoes the changes
+// made since its matching begin. Open keys keep their meaning throughout: a key the batch deletes
+// answers ERROR_KEY_DELETED inside the batch, and a key created in an undone batch does afterwards.
+// Do not wait for another thread's registry writes while a batch is open: it waits for yours.
+//   ZxRegBeginBatch: S_OK; HRESULT_FROM_WIN32(ERROR_CANTWRITE / ERROR_REGISTRY_CORRUPT /
+//     ERROR_CANTREAD) when the registry cannot be locked or read (no batch is then open).
+//   ZxRegEndBatch: S_OK; E_UNEXPECTED when no batch is open on this thread;
+//     HRESULT_FROM_WIN32(ERROR_CANTWRITE) when the file could not be written (the changes are lost).
+STDAPI ZxRegBeginBatch();
+STDAPI ZxRegEndBatch(BOOL fCommit);
+// How many times this process has replaced the registry file: lets tests count writes.
+STDAPI_(ULONG) ZxRegFileReplacementCount();
+
 // Type library registration. There is no binary type library on this platform: a module describes
 // its library with this record (generated from its IDL) and the runtime writes the keys Windows
 // writes for RegisterTypeLib: HKCR\TypeLib\{LIBID}\<major>.<minor> and HKCR\Interface\{IID}.

@@ -304,6 +304,28 @@ STDAPI_(LSTATUS) RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD* l
   return kOk;
 }
 
+STDAPI ZxRegBeginBatch() {
+  try {
+    const LSTATUS s = begin_batch();
+    return s == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(s));
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDAPI ZxRegEndBatch(BOOL fCommit) {
+  try {
+    const LSTATUS s = end_batch(fCommit != FALSE);
+    if (s == static_cast<LSTATUS>(ERROR_INVALID_FUNCTION)) return E_UNEXPECTED;
+    return s == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(s));
+  } catch (const std::bad_alloc&) {
+    // Only the outermost end allocates (the file's text); its locks are already released.
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDAPI_(ULONG) ZxRegFileReplacementCount() { return static_cast<ULONG>(replacement_count()); }
+
 // ---- helpers for the runtime's own callers --------------------------------------------------------
 namespace zx::activation {
 namespace {
@@ -365,13 +387,16 @@ LSTATUS write_value(std::u16string_view path, std::u16string_view name, std::u16
   if (!registry::split_path(path, parts) || parts.empty()) return registry::status(ERROR_INVALID_PARAMETER);
   return registry::modify([&](registry::Key& root, bool& changed) -> LSTATUS {
     registry::Key* k = &root;
-    for (const auto& p : parts) k = &k->child(p);
+    for (const auto& p : parts) {
+      if (!k->find(p)) changed = true;
+      k = &k->child(p);
+    }
     registry::Value v{std::u16string(name), std::u16string(value)};
     auto& slot = k->values[registry::fold(name)];
     if (slot.name != v.name || slot.data != v.data) {
       slot = std::move(v);
+      changed = true;
     }
-    changed = true;  // the key itself may have been created
     return ERROR_SUCCESS;
   });
 }

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cwctype>
 #include <mutex>
+#include <utility>
 
 namespace zx::registry {
 namespace {
@@ -98,14 +99,6 @@ LSTATUS read_fd(int fd, std::string& text) {
   }
 }
 
-LSTATUS load_fd(int fd, Key& root) {
-  std::string text;
-  if (LSTATUS s = read_fd(fd, text)) return s;
-  std::string error;
-  if (!parse(text, root, error)) return static_cast<LSTATUS>(ERROR_REGISTRY_CORRUPT);
-  return ERROR_SUCCESS;
-}
-
 // Creates every missing folder of a file's path.
 void make_parent_dirs(const std::string& file) {
   for (size_t p = file.find('/', 1); p != std::string::npos; p = file.find('/', p + 1))
@@ -126,30 +119,173 @@ bool write_all(int fd, std::string_view data) {
 
 class Fd {
  public:
-  explicit Fd(int fd) noexcept : m_fd(fd) {}
+  explicit Fd(int fd = -1) noexcept : m_fd(fd) {}
+  Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) reset(std::exchange(other.m_fd, -1));
+    return *this;
+  }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
+  ~Fd() { reset(); }
   int get() const noexcept { return m_fd; }
+  void reset(int fd = -1) noexcept {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = fd;
+  }
 
  private:
   int m_fd;
 };
 
-// The last tree parsed, with the text it came from. Comparing the text (a few kilobytes) rather
-// than file times or inode numbers is what makes the cache exact: a replacement written within the
-// same clock tick, on a recycled inode, with the same size, is still seen.
+// Whether two stats describe the same file in the same state.
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The last tree parsed and the file it came from. Writers never change the file in place, they
+// rename a new one over it, so a new device/inode pair means new content. The cache keeps the file
+// it read open: that inode number cannot be recycled for a replacement while it is held, so a
+// replacement written within the same clock tick and with the same size is still seen. Size and
+// times catch the rest (a hand edit in place).
 struct Cache {
   std::mutex lock;
-  std::string text;
+  bool valid = false;
+  bool absent = false;  // there was no file: an empty registry
+  Fd pin;
+  struct stat st {};
   std::shared_ptr<const Key> tree;
 };
 Cache& cache() {
   static Cache c;
   return c;
 }
+
+// The tree of the file at path as it is now, from the cache when the file has not changed.
+// mode receives the file's permission bits (0644 when there is no file).
+LSTATUS current_tree(const std::string& path, std::shared_ptr<const Key>& out, mode_t& mode) {
+  Cache& c = cache();
+  std::lock_guard guard(c.lock);
+  mode = 0644;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) return static_cast<LSTATUS>(ERROR_CANTREAD);
+    if (!(c.valid && c.absent)) {
+      c.tree = std::make_shared<const Key>();
+      c.pin.reset();
+      c.absent = true;
+      c.valid = true;
+    }
+    out = c.tree;
+    return ERROR_SUCCESS;
+  }
+  if (c.valid && !c.absent && same_file(st, c.st)) {
+    mode = c.st.st_mode & 07777;
+    out = c.tree;
+    return ERROR_SUCCESS;
+  }
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    // Replaced or removed between the stat and the open: an absent file is an empty registry, a
+    // replaced one is read on the next look; either way this look must not guess.
+    if (errno == ENOENT) {
+      out = std::make_shared<const Key>();
+      return ERROR_SUCCESS;
+    }
+    return static_cast<LSTATUS>(ERROR_CANTREAD);
+  }
+  // The signature is the open file's own: a replacement after the open does not change what is read.
+  if (::fstat(fd.get(), &st) != 0) return static_cast<LSTATUS>(ERROR_CANTREAD);
+  std::string text;
+  if (LSTATUS s = read_fd(fd.get(), text)) return s;
+  auto tree = std::make_shared<Key>();
+  std::string error;
+  if (!parse(text, *tree, error)) return static_cast<LSTATUS>(ERROR_REGISTRY_CORRUPT);
+  c.tree = tree;
+  c.st = st;
+  c.pin = std::move(fd);
+  c.absent = false;
+  c.valid = true;
+  mode = st.st_mode & 07777;
+  out = std::move(tree);
+  return ERROR_SUCCESS;
+}
+
+std::atomic<unsigned long> g_replacements{0};
+
+// Writes tree as the new registry file (temporary file + rename) and makes it the cached tree, so
+// that the writer's next read needs neither a read nor a parse.
+LSTATUS replace_file(const std::string& path, std::shared_ptr<const Key> tree, mode_t mode) {
+  static std::atomic<unsigned> counter{0};
+  std::string text = serialise(*tree);
+  std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (out.get() < 0) return static_cast<LSTATUS>(ERROR_CANTWRITE);
+  // No fsync: the rename already guarantees that readers see the old file or the new one, never
+  // a mix, and a disk flush per write would make registering a server take seconds.
+  bool ok = write_all(out.get(), text) && ::fchmod(out.get(), mode) == 0;
+  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
+    return static_cast<LSTATUS>(ERROR_CANTWRITE);
+  }
+  ++g_replacements;
+  // The stat comes after the rename, which may touch the file's change time.
+  struct stat st {};
+  if (::fstat(out.get(), &st) == 0) {
+    Cache& c = cache();
+    std::lock_guard guard(c.lock);
+    c.tree = std::move(tree);
+    c.st = st;
+    c.pin = std::move(out);
+    c.absent = false;
+    c.valid = true;
+  }
+  return ERROR_SUCCESS;
+}
+
+// Takes the advisory lock on "<path>.lock"; it is released when lockFd closes. flock locks belong
+// to the open file, so two threads of one process exclude each other too.
+LSTATUS lock_file(const std::string& path, Fd& lockFd) {
+  make_parent_dirs(path);
+  lockFd.reset(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+  if (lockFd.get() < 0) return static_cast<LSTATUS>(ERROR_CANTWRITE);
+  while (::flock(lockFd.get(), LOCK_EX) != 0)
+    if (errno != EINTR) return static_cast<LSTATUS>(ERROR_LOCK_VIOLATION);
+  return ERROR_SUCCESS;
+}
+
+// The process's writer lock. Always taken before the file lock, by single writes and by batches,
+// so that threads queue here rather than on the file.
+std::mutex& writer_lock() {
+  static std::mutex m;
+  return m;
+}
+
+// A thread's open batch. Destroying it (the thread ends inside a batch) discards the changes and
+// releases both locks.
+struct Batch {
+  unsigned depth = 0;
+  std::string path;
+  mode_t mode = 0644;
+  std::unique_lock<std::mutex> writer;
+  Fd lock;
+  std::shared_ptr<Key> tree;
+  bool changed = false;
+  // One per inner level: the tree and the changed flag as they were at its begin.
+  std::vector<std::pair<std::unique_ptr<Key>, bool>> savepoints;
+
+  void release() noexcept {
+    depth = 0;
+    tree.reset();
+    savepoints.clear();
+    changed = false;
+    lock.reset();
+    if (writer.owns_lock()) writer.unlock();
+  }
+};
+thread_local Batch t_batch;
 
 }  // namespace
 
@@ -275,75 +411,86 @@ std::string file_path() {
 }
 
 LSTATUS snapshot(std::shared_ptr<const Key>& out) {
-  std::string text;
-  {
-    Fd fd(::open(file_path().c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-      if (errno != ENOENT && errno != ENOTDIR) return static_cast<LSTATUS>(ERROR_CANTREAD);
-      // No file yet: an empty registry.
-    } else if (LSTATUS s = read_fd(fd.get(), text)) {
-      return s;
-    }
-  }
-  Cache& c = cache();
-  std::lock_guard guard(c.lock);
-  if (c.tree && c.text == text) {
-    out = c.tree;
+  if (t_batch.depth) {
+    out = t_batch.tree;
     return ERROR_SUCCESS;
   }
-  auto tree = std::make_shared<Key>();
-  std::string error;
-  if (!parse(text, *tree, error)) return static_cast<LSTATUS>(ERROR_REGISTRY_CORRUPT);
-  c.text = std::move(text);
-  c.tree = tree;
-  out = std::move(tree);
-  return ERROR_SUCCESS;
+  mode_t mode;
+  return current_tree(file_path(), out, mode);
 }
 
 LSTATUS modify(const std::function<LSTATUS(Key& root, bool& changed)>& change) {
-  static std::atomic<unsigned> counter{0};
+  if (Batch& b = t_batch; b.depth) {
+    bool changed = false;
+    if (LSTATUS s = change(*b.tree, changed)) return s;
+    b.changed = b.changed || changed;
+    return ERROR_SUCCESS;
+  }
   std::string path = file_path();
-  make_parent_dirs(path);
-  Fd lockFd(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (lockFd.get() < 0) return static_cast<LSTATUS>(ERROR_CANTWRITE);
-  while (::flock(lockFd.get(), LOCK_EX) != 0)
-    if (errno != EINTR) return static_cast<LSTATUS>(ERROR_LOCK_VIOLATION);
-  // The lock is released when lockFd closes. Re-read inside it: another process may have written
-  // since this one last looked, and its changes must survive ours.
-  Key root;
-  mode_t mode = 0644;
-  {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() >= 0) {
-      struct stat st {};
-      if (::fstat(fd.get(), &st) == 0) mode = st.st_mode & 07777;
-      if (LSTATUS s = load_fd(fd.get(), root)) return s;
-    } else if (errno != ENOENT) {
-      return static_cast<LSTATUS>(ERROR_CANTREAD);
-    }
-  }
+  std::unique_lock writer(writer_lock());
+  Fd lockFd;
+  if (LSTATUS s = lock_file(path, lockFd)) return s;
+  // Re-read inside the lock: another process may have written since this one last looked, and its
+  // changes must survive ours. The cached tree is shared with readers, so the change gets a copy.
+  std::shared_ptr<const Key> current;
+  mode_t mode;
+  if (LSTATUS s = current_tree(path, current, mode)) return s;
+  std::shared_ptr<Key> root(current->clone());
+  current.reset();
   bool changed = false;
-  if (LSTATUS s = change(root, changed)) return s;
+  if (LSTATUS s = change(*root, changed)) return s;
   if (!changed) return ERROR_SUCCESS;
-  std::string text = serialise(root);
-  std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-  {
-    Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (out.get() < 0) return static_cast<LSTATUS>(ERROR_CANTWRITE);
-    // No fsync: the rename already guarantees that readers see the old file or the new one, never
-    // a mix, and a registration costs several writes, so a disk flush each would make registering
-    // a server take seconds.
-    bool ok = write_all(out.get(), text) && ::fchmod(out.get(), mode) == 0;
-    if (!ok) {
-      ::unlink(temp.c_str());
-      return static_cast<LSTATUS>(ERROR_CANTWRITE);
-    }
+  return replace_file(path, std::move(root), mode);
+}
+
+LSTATUS begin_batch() {
+  Batch& b = t_batch;
+  if (b.depth) {
+    b.savepoints.emplace_back(b.tree->clone(), b.changed);
+    ++b.depth;
+    return ERROR_SUCCESS;
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return static_cast<LSTATUS>(ERROR_CANTWRITE);
-  }
+  std::string path = file_path();
+  std::unique_lock writer(writer_lock());
+  Fd lockFd;
+  if (LSTATUS s = lock_file(path, lockFd)) return s;
+  std::shared_ptr<const Key> current;
+  mode_t mode;
+  if (LSTATUS s = current_tree(path, current, mode)) return s;
+  b.tree = std::shared_ptr<Key>(current->clone());
+  b.path = std::move(path);
+  b.mode = mode;
+  b.changed = false;
+  b.lock = std::move(lockFd);
+  b.writer = std::move(writer);
+  b.depth = 1;
   return ERROR_SUCCESS;
 }
+
+LSTATUS end_batch(bool commit) {
+  Batch& b = t_batch;
+  if (!b.depth) return static_cast<LSTATUS>(ERROR_INVALID_FUNCTION);
+  if (b.depth > 1) {
+    auto saved = std::move(b.savepoints.back());
+    b.savepoints.pop_back();
+    --b.depth;
+    if (!commit) {
+      *b.tree = std::move(*saved.first);
+      b.changed = saved.second;
+    }
+    return ERROR_SUCCESS;
+  }
+  // The locks go on every path out, the file lock before the writer lock (release() order).
+  struct Release {
+    Batch& b;
+    ~Release() { b.release(); }
+  } release{b};
+  if (!commit || !b.changed) return ERROR_SUCCESS;
+  return replace_file(b.path, std::move(b.tree), b.mode);
+}
+
+bool in_batch() { return t_batch.depth != 0; }
+
+unsigned long replacement_count() { return g_replacements.load(); }
 
 }  // namespace zx::registry

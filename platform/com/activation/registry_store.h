@@ -45,13 +45,34 @@ bool parse(std::string_view text, Key& root, std::string& error);
 // ~/.local/share/zentarix/registry.txt.
 std::string file_path();
 
-// A consistent snapshot of the whole tree for reading. Re-reads the file only when it changed.
-// Returns ERROR_SUCCESS, or ERROR_REGISTRY_CORRUPT / ERROR_CANTREAD with the snapshot unset.
+// A consistent snapshot of the whole tree for reading. Inside a batch of this thread it is the
+// batch's tree (with the batch's own changes); otherwise the file's, parsed again only when the file
+// was replaced or changed since the last look. Returns ERROR_SUCCESS, or ERROR_REGISTRY_CORRUPT /
+// ERROR_CANTREAD with the snapshot unset.
 LSTATUS snapshot(std::shared_ptr<const Key>& out);
 
-// Applies a change under the registry's advisory lock: the file is re-read inside the lock, the
-// change runs on that fresh tree, and if it returns ERROR_SUCCESS with changed set the tree is
-// written to a temporary file beside the registry and renamed over it.
+// Applies a change under the registry's locks (the process's writer lock, then the advisory lock on
+// "<file>.lock"): the file is re-read inside them, the change runs on that fresh tree, and if it
+// returns ERROR_SUCCESS with changed set the tree is written to a temporary file beside the registry
+// and renamed over it. Inside a batch of this thread the change runs on the batch's tree instead and
+// nothing is written until the batch ends. A change that fails must leave the tree as it found it:
+// inside a batch nothing else would undo it.
 LSTATUS modify(const std::function<LSTATUS(Key& root, bool& changed)>& change);
+
+// Batches gather many changes into one replacement of the file. begin_batch takes both locks and
+// reads the file once; until the matching outermost end_batch every snapshot/modify of this thread
+// works on that in-memory tree, while other threads and processes keep reading the file as it was
+// and wait for the locks to write. Batches nest: an inner end_batch(false) undoes only the changes
+// made since its begin_batch, and only the outermost end_batch(true) writes (once, and only if
+// something changed). The batch keeps the file it began with even if ZENTARIX_REGISTRY changes.
+// begin_batch: ERROR_SUCCESS, ERROR_CANTWRITE (no lock file), ERROR_REGISTRY_CORRUPT, ERROR_CANTREAD.
+// end_batch: ERROR_SUCCESS, ERROR_INVALID_FUNCTION (no batch open on this thread), ERROR_CANTWRITE
+// (the batch's changes are lost; the locks are released all the same).
+LSTATUS begin_batch();
+LSTATUS end_batch(bool commit);
+bool in_batch();
+
+// How many times this process has replaced the registry file (for tests).
+unsigned long replacement_count();
 
 }  // namespace zx::registry
