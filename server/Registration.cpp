@@ -154,6 +154,28 @@ HRESULT unregister_class(const ClassEntry& row, const std::u16string& module, IC
   return first;
 }
 
+// One registry batch around a whole registration, so that its several hundred key writes replace
+// the registry file once instead of once each. The batch always ends with a commit, failure or not:
+// classes registered before a failure stay registered, exactly as they would without the batch.
+// When no batch can be opened (the registry cannot be locked or read) the registration runs
+// without one and its first write reports the registry's own error.
+class RegistryBatch {
+ public:
+  RegistryBatch() noexcept : m_open(SUCCEEDED(ZxRegBeginBatch())) {}
+  RegistryBatch(const RegistryBatch&) = delete;
+  RegistryBatch& operator=(const RegistryBatch&) = delete;
+  ~RegistryBatch() { (void)end(); }
+  // Writes the batch; the registration's result stands unless the write itself failed.
+  HRESULT end(HRESULT result) noexcept {
+    const HRESULT written = end();
+    return FAILED(result) ? result : written;
+  }
+
+ private:
+  HRESULT end() noexcept { return std::exchange(m_open, false) ? ZxRegEndBatch(TRUE) : S_OK; }
+  bool m_open;
+};
+
 HRESULT create_category_manager(ICatRegister** manager) {
   if (FAILED(g_category_manager_failure)) return g_category_manager_failure;
   return CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_ALL, IID_ICatRegister,
@@ -198,11 +220,21 @@ HRESULT unregister_server() {
 }  // namespace zx::server
 
 STDAPI DllRegisterServer() {
-  return zx::server::com_call([] { return zx::server::register_server(); }, E_UNEXPECTED);
+  return zx::server::com_call(
+      [] {
+        zx::server::RegistryBatch batch;
+        return batch.end(zx::server::register_server());
+      },
+      E_UNEXPECTED);
 }
 
 STDAPI DllUnregisterServer() {
-  return zx::server::com_call([] { return zx::server::unregister_server(); }, E_UNEXPECTED);
+  return zx::server::com_call(
+      [] {
+        zx::server::RegistryBatch batch;
+        return batch.end(zx::server::unregister_server());
+      },
+      E_UNEXPECTED);
 }
 
 STDAPI_(void) ZxServerFailCategoryManagerForTesting(HRESULT hr) { zx::server::g_category_manager_failure = hr; }
