@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -202,19 +203,19 @@ TEST_F(RegistryBatch, AnotherThreadWaitsForTheBatchAndLosesNothing) {
   ASSERT_EQ(write_default(u"Zx.Batch", u"batch"), ERROR_SUCCESS);
   std::atomic<bool> written{false};
   LSTATUS other = -1;
-  std::u16string seenDuring;
+  std::promise<std::u16string> seen;
   std::thread writer([&] {
-    seenDuring = read_default(u"Zx.Batch");  // reads do not wait: they see the file
+    seen.set_value(read_default(u"Zx.Batch"));  // reads do not wait: they see the file
     other = write_default(u"Zx.Thread", u"thread");
     written = true;
   });
-  // Whenever the writer runs, its write cannot complete before the batch ends.
+  // The other thread's read completes while the batch is open; its write cannot.
+  EXPECT_EQ(seen.get_future().get(), u"<missing>");
   for (int i = 0; i < 100; ++i) std::this_thread::yield();
   EXPECT_FALSE(written.load());
   ASSERT_EQ(ZxRegEndBatch(TRUE), S_OK);
   writer.join();
   EXPECT_EQ(other, ERROR_SUCCESS);
-  EXPECT_EQ(seenDuring, u"<missing>");
   EXPECT_EQ(read_default(u"Zx.Batch"), u"batch");
   EXPECT_EQ(read_default(u"Zx.Thread"), u"thread");
 }
