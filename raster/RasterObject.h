@@ -25,9 +25,9 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   HRESULT FinalConstruct();
 
   // ---- IRasterObject, in vtable order ----
-  // Loading (E_NOTIMPL until the loaders are built).
+  // Loading and saving: RasterObject_Load.cpp and RasterObject_Save.cpp. A failed load leaves no
+  // image; a save encodes completely into memory before the target is touched.
   STDMETHOD(LoadFile)(BSTR FileName) override;
-  // Saving (E_NOTIMPL until the savers are built).
   STDMETHOD(SaveFile)(BSTR FileName, IDispatch* Encoder) override;
   STDMETHOD(LoadStream)(IUnknown* InputStream) override;
   STDMETHOD(SaveStream)(IUnknown* OutputStream, IDispatch* Encoder) override;
@@ -137,6 +137,10 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   HRESULT apply_dispatch_transform(IDispatch* transform);
   // The common core of SaveFile and SaveStream, defined with them.
   HRESULT SaveInternal(IStream* target, IDispatch* Encoder);
+  // The last step of every load: converts a decoded image into a fresh working bitmap that becomes
+  // the object's image, with its resolutions; a failed conversion leaves no image and is reported
+  // for methodName. Defined with the loads.
+  HRESULT adopt_decoded(Gdiplus::Bitmap& decoded, const OLECHAR* methodName);
 
   // Fields, in the order of the class's data model.
   Gdiplus::GdiplusStartupInput m_startupInput;

@@ -149,15 +149,17 @@ HRESULT RasterObject::LoadFile(BSTR FileName) {
     }
     m_currentFileType = file_type_of(*decoded);
     if (m_currentFileType == oftUnknown) return report(msg::kUnknownFileType, E_FAIL);
-    WorkingBitmap working = make_working_bitmap(*decoded);
-    m_horizontalResolution = working.horizontalResolution;
-    m_verticalResolution = working.verticalResolution;
-    replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) {
-      return report(conversion_failure(working.status, msg::kLoadFileMethodName), E_FAIL);
-    }
-    return S_OK;
+    return adopt_decoded(*decoded, msg::kLoadFileMethodName);
   });
+}
+
+HRESULT RasterObject::adopt_decoded(Gdiplus::Bitmap& decoded, const OLECHAR* methodName) {
+  WorkingBitmap working = make_working_bitmap(decoded);
+  m_horizontalResolution = working.horizontalResolution;
+  m_verticalResolution = working.verticalResolution;
+  replace_bitmap(working.bitmap.release());
+  if (working.status != Gdiplus::Ok) return report(conversion_failure(working.status, methodName), E_FAIL);
+  return S_OK;
 }
 
 HRESULT RasterObject::LoadStream(IUnknown* InputStream) {
@@ -179,14 +181,7 @@ HRESULT RasterObject::LoadStream(IUnknown* InputStream) {
     }
     m_currentFileType = file_type_of(*decoded);
     if (m_currentFileType == oftUnknown) return report(msg::kUnknownFileType, E_FAIL);
-    WorkingBitmap working = make_working_bitmap(*decoded);
-    m_horizontalResolution = working.horizontalResolution;
-    m_verticalResolution = working.verticalResolution;
-    replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) {
-      return report(conversion_failure(working.status, msg::kLoadStreamMethodName), E_FAIL);
-    }
-    return S_OK;
+    return adopt_decoded(*decoded, msg::kLoadStreamMethodName);
   });
 }
 
@@ -207,14 +202,7 @@ HRESULT RasterObject::LoadPicture(IPictureDisp* Picture) {
     if (decoded->GetLastStatus() != Gdiplus::Ok) return report(msg::kNoPictureImage, server::ZX_E_GDIPLUS_STARTUP);
     m_currentFileType = oftBMP;
     replace_bitmap(nullptr);
-    WorkingBitmap working = make_working_bitmap(*decoded);
-    m_horizontalResolution = working.horizontalResolution;
-    m_verticalResolution = working.verticalResolution;
-    replace_bitmap(working.bitmap.release());
-    if (working.status != Gdiplus::Ok) {
-      return report(conversion_failure(working.status, msg::kLoadPictureMethodName), E_FAIL);
-    }
-    return S_OK;
+    return adopt_decoded(*decoded, msg::kLoadPictureMethodName);
   });
 }
 
