@@ -39,14 +39,6 @@ bool integer_value(const VARIANT& v, int64_t& out) {
   }
 }
 
-bool same_text_ignoring_case(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
-  for (size_t i = 0; i < a.size(); ++i)
-    if (fold(a[i]) != fold(b[i])) return false;
-  return true;
-}
-
 constexpr ValueName kColorSpaceNames[] = {{u"RGB", 0}, {u"CMYK", 1}};
 constexpr ValueName kSwfCompressionNames[] = {{u"Lossless", 0}, {u"JPEG", 1}};
 constexpr ValueName kTiffCompressionNames[] = {{u"None", 0}, {u"LZW", 1}, {u"CCITT3", 2}, {u"CCITT4", 3}, {u"RLE", 4}};
@@ -155,7 +147,7 @@ HRESULT parse_value_name(const VARIANT& v, std::span<const ValueName> names, LON
   if (v.vt != VT_BSTR) return E_INVALIDARG;
   const std::u16string_view text = v.bstrVal ? std::u16string_view(v.bstrVal, SysStringLen(v.bstrVal)) : u"";
   for (const ValueName& n : names) {
-    if (same_text_ignoring_case(text, n.name)) {
+    if (zx::equal_ignoring_case(text, n.name)) {
       out = n.value;
       return S_OK;
     }

@@ -31,17 +31,9 @@ namespace fs = std::filesystem;
 
 std::u16string_view text_of(BSTR s) { return s ? std::u16string_view(s, SysStringLen(s)) : std::u16string_view(); }
 
-bool same_text_ignoring_case(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
-  for (size_t i = 0; i < a.size(); ++i)
-    if (fold(a[i]) != fold(b[i])) return false;
-  return true;
-}
-
 // Automatic mode: the "OutputFileType" entry is the text "Auto" in any letter case.
 bool is_automatic(const VARIANT& entry) {
-  return entry.vt == VT_BSTR && same_text_ignoring_case(text_of(entry.bstrVal), msg::kOptionAuto);
+  return entry.vt == VT_BSTR && zx::equal_ignoring_case(text_of(entry.bstrVal), msg::kOptionAuto);
 }
 
 Variant text_variant(std::u16string_view text) {

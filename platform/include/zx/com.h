@@ -180,6 +180,18 @@ class SafeArrayAccess {
   void* m_data = nullptr;
 };
 
+// Comparison of names the way Automation compares them (option names, "Auto", value names): ASCII
+// letters without regard to case, every other code unit as it is.
+constexpr char16_t ascii_lower(char16_t c) noexcept {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+constexpr bool equal_ignoring_case(std::u16string_view a, std::u16string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+  return true;
+}
+
 // Text conversions between the UTF-16 the COM surface uses and the UTF-8 the host OS uses.
 ZX_API std::string to_utf8(std::u16string_view s);
 ZX_API std::u16string to_utf16(std::string_view s);
