@@ -10,14 +10,14 @@ namespace {
 
 constexpr size_t kMaxChars = 1024;  // the NUL included
 
-struct Spec {
+struct Conversion {
   bool left = false, alternate = false, zero = false;
   int width = 0;
   int precision = -1;
   char size = 0;  // 'h', 'l' or 0
 };
 
-void pad_and_append(std::string& out, const std::string& body, const Spec& s, bool numeric) {
+void pad_and_append(std::string& out, const std::string& body, const Conversion& s, bool numeric) {
   const size_t w = s.width > 0 ? static_cast<size_t>(s.width) : 0;
   if (body.size() >= w) {
     out += body;
@@ -73,7 +73,7 @@ int wvsprintfA(LPSTR buffer, LPCSTR format, va_list arglist) {
         out += '%';
         continue;
       }
-      Spec s;
+      Conversion s;
       for (;; ++p) {
         if (*p == '-') s.left = true;
         else if (*p == '#') s.alternate = true;
