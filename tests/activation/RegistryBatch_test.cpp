@@ -253,15 +253,7 @@ TEST_F(RegistryBatch, FourProcessesRegisteringInBatchesLoseNothing) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  HKEY clsid = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &clsid), ERROR_SUCCESS);
-  DWORD count = 0;
-  char16_t name[64];
-  for (DWORD cch = 64; RegEnumKeyExW(clsid, count, name, &cch, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-       cch = 64)
-    ++count;
-  RegCloseKey(clsid);
-  EXPECT_EQ(count, static_cast<DWORD>(kProcesses * kBatches * kKeys));
+  EXPECT_EQ(zx::test::count_subkeys(u"CLSID"), static_cast<DWORD>(kProcesses * kBatches * kKeys));
   for (int p = 0; p < kProcesses; ++p)
     for (int b = 0; b < kBatches; ++b)
       for (int k = 0; k < kKeys; ++k) {

@@ -59,6 +59,19 @@ inline bool key_exists(const char16_t* path) {
   return true;
 }
 
+// The number of direct subkeys of an HKCR key (0 when it does not exist).
+inline DWORD count_subkeys(const char16_t* path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+  DWORD count = 0;
+  char16_t name[256];
+  for (DWORD cch = 256; RegEnumKeyExW(key, count, name, &cch, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       cch = 256)
+    ++count;
+  RegCloseKey(key);
+  return count;
+}
+
 inline LSTATUS write_default(const char16_t* path, std::u16string_view value, const char16_t* name = nullptr) {
   HKEY key = nullptr;
   if (LSTATUS s = RegCreateKeyExW(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
