@@ -4,7 +4,11 @@
 #include <gdiplustypes.h>
 #include <zx/fault.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "zx/com.h"
 
@@ -61,16 +65,10 @@ class SE_Exception {
 // The thread's structured-exception translator: throws SE_Exception(code).
 [[noreturn]] void TranslateSeException(unsigned int code, EXCEPTION_POINTERS* pointers);
 
-// Every routine that walks pixel memory or calls into foreign pixel data holds one of these for the
-// duration of the walk, inside a try whose catch-all turns the failure into the routine's own
-// result. It installs TranslateSeException as the thread's translator (and leaves it installed) and
-// marks the region as guarded, so a fault in the walk ends the routine instead of the process:
-//   try {
-//     GuardedPixels guard;
-//     for (...) row[x] = ...;
-//   } catch (...) {
-//     return ReportError(kClsid, kTransformFailed, IID_ITransformGlow, ZX_E_TRANSFORM_FAILED);
-//   }
+// Marks a guarded region: installs TranslateSeException as the thread's translator (and leaves it
+// installed), so a machine fault while the object lives throws SE_Exception. Use guarded_call, which
+// holds one of these; only code that must guard a call it cannot name (a foreign object's method)
+// holds one directly.
 class GuardedPixels {
  public:
   GuardedPixels() noexcept { _set_se_translator(TranslateSeException); }
@@ -78,5 +76,42 @@ class GuardedPixels {
  private:
   zx::FaultGuard m_guard;
 };
+
+// The one way to run pixel code under the fault guard: guarded_call(kernel, args...) calls
+// kernel(args...) with machine faults translated. A fault ends the kernel and the call answers
+// "did not complete": false for a kernel returning void, an empty optional for any other result
+// (a bool kernel's own false and a fault both read as false). Other exceptions (bad_alloc) pass through to the caller's com_call.
+//
+// Hazard: a translated fault cannot unwind out of a noexcept frame (GCC leaves such frames out of
+// the unwind tables and std::terminate runs), so the kernel itself must not be noexcept, nor
+// anything it calls. The check below sees the kernel named here; a noexcept kernel hidden in a
+// lambda passes it, which is why kernels are named directly and tools/check_noexcept.sh refuses
+// noexcept in the kernel folders.
+template <class Kernel, class... Args>
+[[nodiscard]] auto guarded_call(Kernel&& kernel, Args&&... args) {
+  static_assert(!std::is_nothrow_invocable_v<Kernel&&, Args&&...>,
+                "a kernel run under the fault guard must not be noexcept");
+  using Result = std::invoke_result_t<Kernel&&, Args&&...>;
+  if constexpr (std::is_void_v<Result> || std::is_same_v<Result, bool>) {
+    try {
+      GuardedPixels guard;
+      if constexpr (std::is_void_v<Result>) {
+        std::invoke(std::forward<Kernel>(kernel), std::forward<Args>(args)...);
+        return true;
+      } else {
+        return std::invoke(std::forward<Kernel>(kernel), std::forward<Args>(args)...);
+      }
+    } catch (const SE_Exception&) {
+      return false;
+    }
+  } else {
+    try {
+      GuardedPixels guard;
+      return std::optional<Result>(std::invoke(std::forward<Kernel>(kernel), std::forward<Args>(args)...));
+    } catch (const SE_Exception&) {
+      return std::optional<Result>();
+    }
+  }
+}
 
 }  // namespace zx::server
