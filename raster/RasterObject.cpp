@@ -143,12 +143,8 @@ HRESULT RasterObject::EmptyImage(LONG Width, LONG Height, LONG color) {
       BitmapLock lock(m_bitmap, Gdiplus::Rect(0, 0, Width, Height), Gdiplus::ImageLockModeWrite);
       status = lock.status();
       if (lock.locked()) {
-        try {
-          server::GuardedPixels guard;
-          kernels::fill_argb32(lock.view(), static_cast<uint32_t>(color));
-        } catch (...) {
+        if (!server::guarded_call(kernels::fill_argb32, lock.view(), static_cast<uint32_t>(color)))
           status = Gdiplus::GenericError;
-        }
         const Gdiplus::Status unlocked = lock.unlock();
         if (status == Gdiplus::Ok) status = unlocked;
       }
@@ -253,6 +249,9 @@ HRESULT RasterObject::Clone(IRasterObject** ClonedObject) {
     HRESULT hr = server::create_instance<RasterObject>(nullptr, IID_IRasterObject, clone.put_void());
     if (FAILED(hr)) return report(msg::kCloneNoTarget, hr);
 
+    // The message names the thread's last system error as the copy left it; cleared first, so that
+    // a failure with no system cause reads as the GDI+ message, not an earlier call's error text.
+    SetLastError(0);
     Gdiplus::Bitmap* copy = nullptr;
     const Gdiplus::Status status = copy_bitmap(m_bitmap, &copy);
     std::unique_ptr<Gdiplus::Bitmap> owned_copy(copy);
@@ -271,7 +270,7 @@ HRESULT RasterObject::Clone(IRasterObject** ClonedObject) {
   });
 }
 
-Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) noexcept {
+Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) {
   if (!source || !target) return Gdiplus::GenericError;
   delete *target;
   *target = nullptr;
@@ -282,19 +281,18 @@ Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) n
     // A bitmap that could not be made reports why, rather than failing later in the lock.
     if (const Gdiplus::Status made = (*target)->GetLastStatus(); made != Gdiplus::Ok) return made;
 
-    server::GuardedPixels guard;
+    // The source is read as 32 bpp ARGB (converted when it is held in another format) and the
+    // copy's own memory is written directly, so the one pixel walk is ours and runs guarded.
     const Gdiplus::Rect rect(0, 0, width, height);
     BitmapLock from(source, rect, Gdiplus::ImageLockModeRead);
     if (!from.locked()) return from.status();
-    BitmapLock to(*target, rect, Gdiplus::ImageLockModeWrite | Gdiplus::ImageLockModeUserInputBuf,
-                  Gdiplus::PixelFormat32bppARGB, from.data().Scan0, from.data().Stride);
+    BitmapLock to(*target, rect, Gdiplus::ImageLockModeWrite);
     if (!to.locked()) return to.status();
+    if (!server::guarded_call(kernels::copy_argb32, from.view(), to.view())) return Gdiplus::InsufficientBuffer;
     if (const Gdiplus::Status s = to.unlock(); s != Gdiplus::Ok) return s;
     return from.unlock();
   } catch (const std::bad_alloc&) {
     return Gdiplus::OutOfMemory;
-  } catch (...) {
-    return Gdiplus::InsufficientBuffer;
   }
 }
 

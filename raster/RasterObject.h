@@ -159,6 +159,6 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
 // Copies any bitmap into a new 32 bpp ARGB one held in *target (whose old bitmap is deleted).
 // Returns a GDI+ status: GenericError (1) without a source or target slot, the status of a failed
 // lock or unlock, InsufficientBuffer (5) after a machine fault. Used by Clone and the collection.
-Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) noexcept;
+Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target);
 
 }  // namespace zx::raster

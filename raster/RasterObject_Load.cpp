@@ -82,12 +82,8 @@ Gdiplus::Status convert_pixels(Gdiplus::Bitmap& decoded, std::unique_ptr<Gdiplus
   if (!source.locked()) return source.status();
   BitmapLock target(working.get(), whole, Gdiplus::ImageLockModeWrite);
   if (!target.locked()) return target.status();
-  try {
-    server::GuardedPixels guard;
-    kernels::compose_over_transparent_argb32(source.view(), target.view());
-  } catch (...) {
-    return Gdiplus::GenericError;  // a machine fault in foreign pixel memory
-  }
+  if (!server::guarded_call(kernels::compose_over_transparent_argb32, source.view(), target.view()))
+    return Gdiplus::GenericError;  // a machine fault in the pass
   if (const Gdiplus::Status status = target.unlock(); status != Gdiplus::Ok) return status;
   if (const Gdiplus::Status status = source.unlock(); status != Gdiplus::Ok) return status;
   *out = std::move(working);

@@ -317,7 +317,8 @@ HRESULT RasterObject::SaveInternal(IStream* target, IDispatch* Encoder) {
     std::vector<uint32_t> packed;
     if (data.Stride != static_cast<INT>(width) * 4) {
       packed.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-      kernels::copy_view_to_linear(lock.view(), packed.data());
+      if (!server::guarded_call(kernels::copy_view_to_linear, lock.view(), packed.data()))
+        return report(GdiplusErrorMessage(Gdiplus::GenericError, msg::kObjectName, u"SaveInternal", 0), E_FAIL);
       pixels = reinterpret_cast<BYTE*>(packed.data());
     }
 

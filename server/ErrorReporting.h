@@ -67,8 +67,8 @@ class SE_Exception {
 
 // Marks a guarded region: installs TranslateSeException as the thread's translator (and leaves it
 // installed), so a machine fault while the object lives throws SE_Exception. Use guarded_call, which
-// holds one of these; only code that must guard a call it cannot name (a foreign object's method)
-// holds one directly.
+// holds one of these; a foreign object's method is guarded by passing the member itself
+// (guarded_call(&IDispatch::GetIDsOfNames, object, ...)).
 class GuardedPixels {
  public:
   GuardedPixels() noexcept { _set_se_translator(TranslateSeException); }

@@ -13,9 +13,9 @@ namespace {
 using Lanes = uint32_t __attribute__((vector_size(16)));
 constexpr int kLanes = 4;
 
-inline uint32_t compose_pixel(uint32_t c) noexcept { return (c >> 24) != 0 ? c : 0u; }
+inline uint32_t compose_pixel(uint32_t c) { return (c >> 24) != 0 ? c : 0u; }
 
-void compose_row(const uint32_t* s, uint32_t* d, int width) noexcept {
+void compose_row(const uint32_t* s, uint32_t* d, int width) {
   int x = 0;
   const Lanes alpha_zero = {0x01000000u, 0x01000000u, 0x01000000u, 0x01000000u};
   for (; x + kLanes <= width; x += kLanes) {
@@ -31,7 +31,7 @@ void compose_row(const uint32_t* s, uint32_t* d, int width) noexcept {
 
 }  // namespace
 
-void compose_over_transparent_argb32_reference(ConstPixelView src, PixelView dst) noexcept {
+void compose_over_transparent_argb32_reference(ConstPixelView src, PixelView dst) {
   for (int y = 0; y < src.height; ++y) {
     const uint32_t* s = src.row(y);
     uint32_t* d = dst.row(y);
@@ -39,7 +39,7 @@ void compose_over_transparent_argb32_reference(ConstPixelView src, PixelView dst
   }
 }
 
-void compose_over_transparent_argb32(ConstPixelView src, PixelView dst) noexcept {
+void compose_over_transparent_argb32(ConstPixelView src, PixelView dst) {
   for (int y = 0; y < src.height; ++y) compose_row(src.row(y), dst.row(y), src.width);
 }
 

@@ -158,22 +158,23 @@ class SafeArray {
   SAFEARRAY* m_psa = nullptr;
 };
 
-// Scope guard for SafeArrayAccessData / SafeArrayUnaccessData.
+// Scope guard for SafeArrayAccessData / SafeArrayUnaccessData. Not noexcept: it reads a caller's
+// array descriptor, which code under the fault guard may do (a translated fault must unwind out).
 class SafeArrayAccess {
  public:
-  SafeArrayAccess(SAFEARRAY* psa, HRESULT& hr) noexcept : m_psa(psa) {
+  SafeArrayAccess(SAFEARRAY* psa, HRESULT& hr) : m_psa(psa) {
     hr = SafeArrayAccessData(psa, &m_data);
     if (FAILED(hr)) m_psa = nullptr;
   }
   SafeArrayAccess(const SafeArrayAccess&) = delete;
   SafeArrayAccess& operator=(const SafeArrayAccess&) = delete;
   ~SafeArrayAccess() { unaccess(); }
-  HRESULT unaccess() noexcept {
+  HRESULT unaccess() {
     if (!m_psa) return S_OK;
     SAFEARRAY* psa = std::exchange(m_psa, nullptr);
     return SafeArrayUnaccessData(psa);
   }
-  void* data() const noexcept { return m_data; }
+  void* data() const { return m_data; }
 
  private:
   SAFEARRAY* m_psa;
