@@ -4,6 +4,8 @@
 #include <gdiplus.h>
 #include <scrrun.h>
 
+#include <memory>
+
 #include "ComObject.h"
 #include "zentarix.h"
 
@@ -137,10 +139,11 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   HRESULT apply_dispatch_transform(IDispatch* transform);
   // The common core of SaveFile and SaveStream, defined with them.
   HRESULT SaveInternal(IStream* target, IDispatch* Encoder);
-  // The last step of every load: converts a decoded image into a fresh working bitmap that becomes
-  // the object's image, with its resolutions; a failed conversion leaves no image and is reported
-  // for methodName. Defined with the loads.
-  HRESULT adopt_decoded(Gdiplus::Bitmap& decoded, const OLECHAR* methodName);
+  // The last step of every load: turns a decoded image into the working bitmap that becomes the
+  // object's image (the decoded bitmap itself, converted in place, when it can be), with its
+  // resolutions; a failed conversion leaves no image and is reported for methodName. Defined with
+  // the loads.
+  HRESULT adopt_decoded(std::unique_ptr<Gdiplus::Bitmap> decoded, const OLECHAR* methodName);
 
   // Fields, in the order of the class's data model.
   Gdiplus::GdiplusStartupInput m_startupInput;
