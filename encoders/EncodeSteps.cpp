@@ -214,9 +214,7 @@ HRESULT hand_over_stream(IStream* memory, IStream* output) {
     ULONG got = 0;
     if (FAILED(hr = memory->Read(chunk.data(), want, &got))) return hr;
     if (got != want) return STG_E_READFAULT;
-    ULONG written = 0;
-    if (FAILED(hr = output->Write(chunk.data(), got, &written))) return hr;
-    if (written != got) return STG_E_WRITEFAULT;
+    if (FAILED(hr = zx::write_all(output, chunk.data(), got))) return hr;
     left -= got;
   }
   return S_OK;

@@ -53,7 +53,8 @@ std::unique_ptr<Gdiplus::Bitmap> convert_depth(std::unique_ptr<Gdiplus::Bitmap>&
 CLSID find_codec(const OLECHAR* mime);
 
 // Copies the whole memory stream to `output` at output's current position: size from Stat, seek
-// the memory stream to its start, then read and write. Returns the first failing result.
+// the memory stream to its start, then read and write (zx::write_all: partial writes are
+// continued). Returns the first failing result.
 HRESULT hand_over_stream(IStream* memory, IStream* output);
 
 // The whole DoEncode of the encoders that convert the depth before a platform codec writes the

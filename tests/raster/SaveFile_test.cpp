@@ -1,6 +1,9 @@
 // Zentarix — MIT licence.
 // RasterObject.SaveFile and the options store: choosing the encoder, settings objects, whole-file replacement.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "SaveTestSupport.h"
 #include "TestRegistry.h"
@@ -405,6 +408,94 @@ TEST(SaveFileTarget, AFileThatCannotBeCreatedIsReportedWithTheSystemText) {
                 u"Cannot save file " + taken + u". Access is denied.\r\n");
   EXPECT_TRUE(fs::is_directory(folder / "taken.png"));
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken.png"});
+}
+
+// Saves as a user other than the files' owner: in a child process that gives root up (run by an
+// ordinary user, the child stays that user, whom the rows' permission bits refuse alike). The child
+// checks the result and the record; the caller checks the files.
+void save_as_other_user(IRasterObject* raster, const fs::path& file, HRESULT hr, const std::u16string& message) {
+  EXPECT_EXIT(
+      {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        clear_error();
+        const HRESULT got = save(raster, file);
+        const std::string said = to_utf8(take_error().description);
+        if (got != hr || said != to_utf8(message)) {
+          std::fprintf(stderr, "0x%08X \"%s\"", static_cast<unsigned>(got), said.c_str());
+          _exit(1);
+        }
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(SaveFileTarget, AFileIsReplacedOnlyAsItsPermissionsLinksAndNameAllow) {
+  struct Case {
+    const char* what;
+    std::string name;
+    void (*setup)(const fs::path& folder, const fs::path& file);
+    bool otherUser;
+    bool replaced;
+  };
+  const Case cases[] = {
+      {"a file the caller may not write, in a folder it may", "ro.png",
+       [](const fs::path& folder, const fs::path& file) {
+         fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+         fs::permissions(folder, fs::perms::all);
+       },
+       true, false},
+      {"a writable file in a folder the caller may not write", "rw.png",
+       [](const fs::path& folder, const fs::path& file) {
+         fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                   fs::perms::group_write | fs::perms::others_read | fs::perms::others_write);
+         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+       },
+       true, true},
+      {"a file with a second name", "linked.png",
+       [](const fs::path& folder, const fs::path& file) { fs::create_hard_link(file, folder / "second-name"); }, false,
+       true},
+      {"a name of 255 bytes", std::string(251, 'n') + ".png", [](const fs::path&, const fs::path&) {}, false, true},
+  };
+  ComPtr<IRasterObject> raster = sample_raster();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    const fs::path file = folder / c.name;
+    write_bytes(file, "old");
+    c.setup(folder.path(), file);
+    const std::u16string denied = u"Cannot save file " + to_utf16(file.string()) + u". Access is denied.\r\n";
+    if (c.otherUser) {
+      save_as_other_user(raster.get(), file, c.replaced ? S_OK : E_INVALIDARG, c.replaced ? u"" : denied);
+    } else {
+      EXPECT_EQ(save(raster.get(), file), S_OK);
+    }
+    fs::permissions(folder.path(), fs::perms::owner_all);  // so that the folder can be removed
+    if (c.replaced) {
+      EXPECT_TRUE(read_png(file_bytes(file)).ok);
+    } else {
+      EXPECT_EQ(file_bytes(file), (Bytes{'o', 'l', 'd'}));
+    }
+    if (fs::exists(folder / "second-name")) {
+      EXPECT_EQ(file_bytes(folder / "second-name"), file_bytes(file));
+    }
+    EXPECT_EQ(folder.entries().size(), fs::exists(folder / "second-name") ? 2u : 1u);  // no temporary file left
+  }
+}
+
+TEST(SaveFileTarget, ReplacingKeepsTheFilesOwnerAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  TempFolder folder;
+  const fs::path file = folder / "theirs.png";
+  write_bytes(file, "old");
+  ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+  ComPtr<IRasterObject> raster = sample_raster();
+  ASSERT_EQ(save(raster.get(), file), S_OK);
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_TRUE(read_png(file_bytes(file)).ok);
 }
 
 TEST(SaveFileTarget, ANameWithAnEmbeddedNulIsRefusedInsteadOfCut) {

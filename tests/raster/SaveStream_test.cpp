@@ -3,6 +3,8 @@
 #include <asptlb.h>
 #include <objbase.h>
 
+#include <algorithm>
+
 #include "SaveTestSupport.h"
 #include "TestRegistry.h"
 
@@ -205,6 +207,48 @@ TEST(SaveStreamTarget, AFailedEncodingWritesNothingAndKeepsThePosition) {
   EXPECT_EQ(position(stream.get()), 2u);
   EXPECT_EQ(stream_bytes(stream.get()), (Bytes{'A', 'B'}));
   EXPECT_EQ(text(option(raster.get(), u"OutputFileType")), "Auto");
+}
+
+// A memory stream whose Write takes at most `limit` bytes a call, as any IStream may.
+class StingyStream final : public IStream {
+ public:
+  explicit StingyStream(ULONG limit) : m_limit(limit) {}
+  ComPtr<IStream> inner = memory_stream();
+
+  STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
+    *ppv = riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream ? this : nullptr;
+    return *ppv ? S_OK : E_NOINTERFACE;
+  }
+  STDMETHOD_(ULONG, AddRef)() override { return 2; }  // lives on the test's stack
+  STDMETHOD_(ULONG, Release)() override { return 1; }
+  STDMETHOD(Read)(void* pv, ULONG cb, ULONG* read) override { return inner->Read(pv, cb, read); }
+  STDMETHOD(Write)(const void* pv, ULONG cb, ULONG* written) override {
+    return inner->Write(pv, std::min(cb, m_limit), written);
+  }
+  STDMETHOD(Seek)(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* at) override { return inner->Seek(move, origin, at); }
+  STDMETHOD(SetSize)(ULARGE_INTEGER size) override { return inner->SetSize(size); }
+  STDMETHOD(CopyTo)(IStream* to, ULARGE_INTEGER cb, ULARGE_INTEGER* read, ULARGE_INTEGER* written) override {
+    return inner->CopyTo(to, cb, read, written);
+  }
+  STDMETHOD(Commit)(DWORD flags) override { return inner->Commit(flags); }
+  STDMETHOD(Revert)() override { return inner->Revert(); }
+  STDMETHOD(LockRegion)(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  STDMETHOD(UnlockRegion)(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return STG_E_INVALIDFUNCTION; }
+  STDMETHOD(Stat)(STATSTG* stat, DWORD flags) override { return inner->Stat(stat, flags); }
+  STDMETHOD(Clone)(IStream** clone) override { return inner->Clone(clone); }
+
+ private:
+  ULONG m_limit;
+};
+
+TEST(SaveStreamTarget, AStreamTakingPartOfEachWriteGetsTheWholeFileAndOneTakingNothingFails) {
+  ComPtr<IRasterObject> raster = sample_raster();
+  const Bytes whole = saved_to_stream(raster.get());
+  StingyStream partial(7);
+  EXPECT_EQ(raster->SaveStream(&partial, nullptr), S_OK);
+  EXPECT_EQ(stream_bytes(partial.inner.get()), whole);
+  StingyStream none(0);
+  EXPECT_EQ(raster->SaveStream(&none, nullptr), STG_E_WRITEFAULT);
 }
 
 TEST(SaveStreamResponse, OneBinaryWriteReceivesAllBytesAsAByteArray) {

@@ -181,6 +181,22 @@ class SafeArrayAccess {
   void* m_data = nullptr;
 };
 
+// Writes all cb bytes at the stream's position. A Write may take fewer bytes than asked (legal for
+// any IStream), so it is called again for the rest until everything is written or a call fails; a
+// Write that takes nothing yet answers success is STG_E_WRITEFAULT (it would never finish).
+inline HRESULT write_all(ISequentialStream* stream, const void* data, ULONG cb) {
+  const auto* at = static_cast<const unsigned char*>(data);
+  while (cb > 0) {
+    ULONG written = 0;
+    const HRESULT hr = stream->Write(at, cb, &written);
+    if (FAILED(hr)) return hr;
+    if (written == 0 || written > cb) return STG_E_WRITEFAULT;
+    at += written;
+    cb -= written;
+  }
+  return S_OK;
+}
+
 // Comparison of names the way Automation compares them (option names, "Auto", value names): ASCII
 // letters without regard to case, every other code unit as it is.
 constexpr char16_t ascii_lower(char16_t c) noexcept {
