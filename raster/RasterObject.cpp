@@ -50,6 +50,7 @@ RasterObject::~RasterObject() {
 }
 
 HRESULT RasterObject::FinalConstruct() {
+  SetLastError(0);  // the message names only what the startup itself leaves, not an earlier error
   const Gdiplus::Status status = Gdiplus::GdiplusStartup(&m_gdiplusToken, &m_startupInput, nullptr);
   if (status != Gdiplus::Ok) {
     return report(GdiplusErrorMessage(status, msg::kObjectName, u"constructor", GetLastError()),
@@ -130,10 +131,13 @@ HRESULT RasterObject::EmptyImage(LONG Width, LONG Height, LONG color) {
       return report(GdiplusErrorMessage(Gdiplus::OutOfMemory, msg::kObjectName, u"EmptyImage", 0), E_OUTOFMEMORY);
     }
     replace_bitmap(bitmap);
+    // The creation's status is read before the resolutions: reading them from a bitmap that was not
+    // made records a status of their own, and the report must name why creation failed.
+    const Gdiplus::Status created = m_bitmap->GetLastStatus();
     m_horizontalResolution = m_bitmap->GetHorizontalResolution();
     m_verticalResolution = m_bitmap->GetVerticalResolution();
-    if (const Gdiplus::Status status = m_bitmap->GetLastStatus(); status != Gdiplus::Ok) {
-      return report(GdiplusErrorMessage(status, msg::kObjectName, u"EmptyImage", 0), E_FAIL);
+    if (created != Gdiplus::Ok) {
+      return report(GdiplusErrorMessage(created, msg::kObjectName, u"EmptyImage", 0), E_FAIL);
     }
 
     // The value goes into every pixel as it is, alpha included: a lock in the bitmap's own format
@@ -305,7 +309,9 @@ HRESULT RasterObject::GetDataPointer(LONG** pResult) {
 }
 
 HRESULT RasterObject::SetDataPointer(LONG* pValue) {
-  replace_bitmap(reinterpret_cast<Gdiplus::Bitmap*>(pValue));
+  // The bitmap already held, handed back: deleting it would leave the object pointing at freed
+  // memory, so it is kept as it is.
+  if (reinterpret_cast<Gdiplus::Bitmap*>(pValue) != m_bitmap) replace_bitmap(reinterpret_cast<Gdiplus::Bitmap*>(pValue));
   return S_OK;
 }
 

@@ -120,7 +120,8 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   // ---- IRasterObjectInternal ----
   // Borrows the held Gdiplus::Bitmap* (null without an image); S_OK. E_POINTER for a null pointer.
   STDMETHOD(GetDataPointer)(LONG** pResult) override;
-  // Deletes the held bitmap and takes ownership of the Gdiplus::Bitmap* given (null: no image).
+  // Deletes the held bitmap and takes ownership of the Gdiplus::Bitmap* given (null: no image); the
+  // bitmap already held, given back, is kept.
   STDMETHOD(SetDataPointer)(LONG* pValue) override;
 
  private:

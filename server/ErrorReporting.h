@@ -41,7 +41,8 @@ inline HRESULT ReportError(REFCLSID clsid, const std::u16string& description, RE
 // printf-style formatter with the extra arguments, which it has no placeholders for), GUID = iid,
 // no source. messageNumber is not used. Returns S_OK once the record is set, E_OUTOFMEMORY when the
 // text heap is absent or exhausted; the collection's methods return their own codes regardless.
-HRESULT ReportCollectionError(UINT messageNumber, REFIID iid, ...) noexcept;
+// The IID is taken by value: va_start after a reference parameter is undefined behaviour.
+HRESULT ReportCollectionError(UINT messageNumber, IID iid, ...) noexcept;
 
 // The description of a failing GDI+ call. With systemError 0: "GDI+ error occured in <method> method
 // of the <object> object. If you get this error, please contact <support>. Error message: <status

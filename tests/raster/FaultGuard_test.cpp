@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <objbase.h>
 #include <olectl.h>
+#include <winbase.h>
 #include <sys/mman.h>
 #include <zx/pixel_memory.h>
 
@@ -146,6 +147,7 @@ HRESULT flood_fill(Scene& s, LONG) {
 }
 HRESULT clone(Scene& s, LONG) {
   s.pixels.hold_unreadable(s.raster.get());
+  SetLastError(ERROR_FILE_NOT_FOUND);  // an earlier call's error must not become Clone's message
   return s.raster->Clone(s.other.put());
 }
 HRESULT apply_from_unreadable(Scene& s, LONG) {
