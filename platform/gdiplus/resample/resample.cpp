@@ -3,6 +3,8 @@
 #include "resample.h"
 
 #include <algorithm>
+#include <immintrin.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -17,56 +19,143 @@ namespace {
 // gathers (kernel reach)^2 taps, so an unbounded reduction would cost without limit.
 constexpr double kMaxGeneralReduction = 64.0;
 
-// ---- pixels in premultiplied single precision: b*a, g*a, r*a, a (memory order) -----------------
-// Two forms of the same arithmetic: GCC vectors (SSE) and a plain array. Both add and multiply
-// channel by channel in the same order, so they give the same bits (the library is built without
-// floating-point contraction).
+// ---- row kernels in premultiplied single precision: b*a, g*a, r*a, a (memory order) ---------------
+// Each comes in two forms, GCC vectors (with an AVX2 clone chosen at load time) and a plain scalar
+// reference, that give the same bits: the library is built without floating-point contraction, and
+// a weighted sum over taps is always formed as four partial sums, tap t going into partial t mod 4,
+// combined as (p0 + p1) + (p2 + p3). The four chains also keep the adder busy.
 typedef float f4 __attribute__((vector_size(16)));
+typedef float f8 __attribute__((vector_size(32)));
 typedef uint8_t u8x4 __attribute__((vector_size(4)));
 
-struct VectorPixels {
-  using Px = f4;
-  static Px zero() { return f4{0, 0, 0, 0}; }
-  static Px premultiplied(uint32_t argb) {
-    u8x4 bytes;
-    std::memcpy(&bytes, &argb, 4);
-    const f4 p = __builtin_convertvector(bytes, f4);
-    const f4 one = {1, 1, 1, 1};
-    return p * __builtin_shufflevector(p, one, 3, 3, 3, 4);
-  }
-  static Px load(const float* p) {
-    Px v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-  }
-  static void store(float* p, Px v) { std::memcpy(p, &v, sizeof v); }
-  static void madd(Px& acc, float w, Px p) { acc = acc + p * w; }
-};
+constexpr float kZeros[4] = {0, 0, 0, 0};
 
-struct ScalarPixels {
-  struct Px {
-    float v[4];
-  };
-  static Px zero() { return Px{{0, 0, 0, 0}}; }
-  static Px premultiplied(uint32_t argb) {
-    const float a = static_cast<float>(argb >> 24);
-    Px p;
-    for (int c = 0; c < 3; ++c) p.v[c] = static_cast<float>((argb >> (8 * c)) & 0xFF) * a;
-    p.v[3] = a * 1.0f;
-    return p;
+[[gnu::always_inline]] inline f8 pair(const float* a, const float* b) {
+  f4 lo, hi;
+  std::memcpy(&lo, a, 16);
+  std::memcpy(&hi, b, 16);
+  return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+[[gnu::always_inline]] inline f8 weights(float a, float b) { return f8{a, a, a, a, b, b, b, b}; }
+[[gnu::always_inline]] inline f4 low(f8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+[[gnu::always_inline]] inline f4 high(f8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+
+void premultiply_row_generic(const uint32_t* src, int n, float* out) {
+  const f4 one = {1, 1, 1, 1};
+  for (int i = 0; i < n; ++i) {
+    u8x4 bytes;
+    std::memcpy(&bytes, src + i, 4);
+    const f4 p = __builtin_convertvector(bytes, f4);
+    const f4 v = p * __builtin_shufflevector(p, one, 3, 3, 3, 4);
+    std::memcpy(out + 4 * i, &v, 16);
   }
-  static Px load(const float* p) {
-    Px v;
-    for (int c = 0; c < 4; ++c) v.v[c] = p[c];
-    return v;
+}
+__attribute__((target("avx2"))) void premultiply_row_avx2(const uint32_t* src, int n, float* out) {
+  const __m256 one = _mm256_set1_ps(1.0f);
+  int i = 0;
+  for (; i + 2 <= n; i += 2) {
+    const __m256 p = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i))));
+    const __m256 alpha = _mm256_blend_ps(_mm256_shuffle_ps(p, p, 0xFF), one, 0x88);
+    _mm256_storeu_ps(out + 4 * i, _mm256_mul_ps(p, alpha));
   }
-  static void store(float* p, Px v) {
-    for (int c = 0; c < 4; ++c) p[c] = v.v[c];
+  premultiply_row_generic(src + i, n - i, out + 4 * i);
+}
+void premultiply_row_fast(const uint32_t* src, int n, float* out) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  avx2 ? premultiply_row_avx2(src, n, out) : premultiply_row_generic(src, n, out);
+}
+void premultiply_row_reference(const uint32_t* src, int n, float* out) {
+  for (int i = 0; i < n; ++i) {
+    const float a = static_cast<float>(src[i] >> 24);
+    for (int c = 0; c < 3; ++c) out[4 * i + c] = static_cast<float>((src[i] >> (8 * c)) & 0xFF) * a;
+    out[4 * i + 3] = a * 1.0f;
   }
-  static void madd(Px& acc, float w, Px p) {
-    for (int c = 0; c < 4; ++c) acc.v[c] = acc.v[c] + p.v[c] * w;
+}
+
+// out[i] = sum over the taps [start[i], start[i + 1]) of weight[t] * in[index[t]]; run[i] says the
+// taps of output i are consecutive entries of in.
+__attribute__((target_clones("avx2", "default"))) void across_fast(const float* in, const int32_t* start,
+                                                                   const int32_t* index, const uint8_t* run,
+                                                                   const float* weight, int columns, float* out) {
+  for (int i = 0; i < columns; ++i) {
+    f8 a = {}, b = {};
+    int t = start[i];
+    const int end = start[i + 1];
+    if (run[i]) {
+      // Consecutive pixels (the usual case): whole pairs load at once.
+      const float* p = in + 4 * index[t];
+      for (; t + 4 <= end; t += 4, p += 16) {
+        f8 x, y;
+        std::memcpy(&x, p, 32);
+        std::memcpy(&y, p + 8, 32);
+        a = a + x * weights(weight[t], weight[t + 1]);
+        b = b + y * weights(weight[t + 2], weight[t + 3]);
+      }
+    }
+    for (; t + 4 <= end; t += 4) {
+      a = a + pair(in + 4 * index[t], in + 4 * index[t + 1]) * weights(weight[t], weight[t + 1]);
+      b = b + pair(in + 4 * index[t + 2], in + 4 * index[t + 3]) * weights(weight[t + 2], weight[t + 3]);
+    }
+    const int left = end - t;
+    if (left >= 1)
+      a = a + pair(in + 4 * index[t], left >= 2 ? in + 4 * index[t + 1] : kZeros) *
+                  weights(weight[t], left >= 2 ? weight[t + 1] : 0.0f);
+    if (left == 3) b = b + pair(in + 4 * index[t + 2], kZeros) * weights(weight[t + 2], 0.0f);
+    const f4 sum = (low(a) + high(a)) + (low(b) + high(b));
+    std::memcpy(out + 4 * i, &sum, 16);
   }
+}
+void across_reference(const float* in, const int32_t* start, const int32_t* index, const uint8_t*,
+                      const float* weight, int columns, float* out) {
+  for (int i = 0; i < columns; ++i) {
+    float p[4][4] = {};
+    for (int t = start[i]; t < start[i + 1]; ++t)
+      for (int c = 0; c < 4; ++c) p[(t - start[i]) & 3][c] = p[(t - start[i]) & 3][c] + in[4 * index[t] + c] * weight[t];
+    for (int c = 0; c < 4; ++c) out[4 * i + c] = (p[0][c] + p[1][c]) + (p[2][c] + p[3][c]);
+  }
+}
+
+// out[i] = sum over the taps t of weight[t] * rows[t][i].
+__attribute__((target_clones("avx2", "default"))) void down_fast(const float* const* rows, const float* weight,
+                                                                 int taps, int columns, float* out) {
+  int i = 0;
+  for (; i + 2 <= columns; i += 2) {
+    f8 p[4] = {};
+    for (int t = 0; t < taps; ++t) {
+      f8 x;
+      std::memcpy(&x, rows[t] + 4 * i, 32);
+      p[t & 3] = p[t & 3] + x * weight[t];
+    }
+    const f8 sum = (p[0] + p[1]) + (p[2] + p[3]);
+    std::memcpy(out + 4 * i, &sum, 32);
+  }
+  for (; i < columns; ++i) {
+    f4 p[4] = {};
+    for (int t = 0; t < taps; ++t) {
+      f4 x;
+      std::memcpy(&x, rows[t] + 4 * i, 16);
+      p[t & 3] = p[t & 3] + x * weight[t];
+    }
+    const f4 sum = (p[0] + p[1]) + (p[2] + p[3]);
+    std::memcpy(out + 4 * i, &sum, 16);
+  }
+}
+void down_reference(const float* const* rows, const float* weight, int taps, int columns, float* out) {
+  for (int i = 0; i < columns; ++i) {
+    float p[4][4] = {};
+    for (int t = 0; t < taps; ++t)
+      for (int c = 0; c < 4; ++c) p[t & 3][c] = p[t & 3][c] + rows[t][4 * i + c] * weight[t];
+    for (int c = 0; c < 4; ++c) out[4 * i + c] = (p[0][c] + p[1][c]) + (p[2][c] + p[3][c]);
+  }
+}
+
+struct RowKernels {
+  void (*premultiply_row)(const uint32_t*, int, float*);
+  void (*across)(const float*, const int32_t*, const int32_t*, const uint8_t*, const float*, int, float*);
+  void (*down)(const float* const*, const float*, int, int, float*);
 };
+constexpr RowKernels kFast{premultiply_row_fast, across_fast, down_fast};
+constexpr RowKernels kReference{premultiply_row_reference, across_reference, down_reference};
 
 // Premultiplied single precision back to straight ARGB: divide by alpha, clamp, round half up.
 uint32_t finish(const float* p) {
@@ -248,10 +337,28 @@ void draw_nearest_axis(const Setup& s, const Affine& inv, Span cols, Span rows) 
   }
 }
 
+// A source row (or a row of edge colour) in premultiplied form, columns [c0, c0 + n), and then one
+// more entry holding the edge colour.
+void premultiplied_row(const Setup& s, const RowKernels& k, int row, int c0, int n, std::vector<uint32_t>& straight,
+                       float* out) {
+  const DrawRequest& r = s.r;
+  straight.resize(static_cast<size_t>(n) + 1);
+  if (row == r.source.height) {
+    std::fill(straight.begin(), straight.end(), s.edge_straight);
+    k.premultiply_row(straight.data(), n + 1, out);
+    return;
+  }
+  const auto* pixels = reinterpret_cast<const uint32_t*>(r.source.data + row * r.source.stride) + c0;
+  if (r.colour) {
+    for (int c = 0; c < n; ++c) straight[size_t(c)] = r.colour->apply(pixels[c]);
+    pixels = straight.data();
+  }
+  k.premultiply_row(pixels, n, out);
+  k.premultiply_row(&s.edge_straight, 1, out + 4 * static_cast<size_t>(n));
+}
+
 // ---- the separable driver: rows filtered horizontally once each, then combined vertically -------------
-template <class Ops>
-void draw_separable(const Setup& s, const Affine& inv, Span cols, Span rows) {
-  using Px = typename Ops::Px;
+void draw_separable(const Setup& s, const RowKernels& k, const Affine& inv, Span cols, Span rows) {
   const DrawRequest& r = s.r;
   const int W = r.source.width, H = r.source.height;
   const double fx = r.prefilter ? std::max(1.0, std::fabs(inv.m11)) : 1.0;
@@ -265,15 +372,18 @@ void draw_separable(const Setup& s, const Affine& inv, Span cols, Span rows) {
 
   // Source columns [c0, c1] in premultiplied form, then one slot for the edge colour.
   const int c0 = across.highest >= 0 ? across.lowest : 0;
-  const int c1 = across.highest >= 0 ? across.highest : -1;
-  const int span = c1 - c0 + 1;
+  const int span = across.highest >= 0 ? across.highest - c0 + 1 : 0;
   std::vector<int32_t> local(across.index.size());
   for (size_t t = 0; t < local.size(); ++t) local[t] = across.index[t] == W ? span : across.index[t] - c0;
+  std::vector<uint8_t> run(static_cast<size_t>(across.count()), 1);
+  for (int i = 0; i < across.count(); ++i)
+    for (int32_t t = across.start[size_t(i)] + 1; t < across.start[size_t(i) + 1]; ++t)
+      if (local[size_t(t)] != local[size_t(t) - 1] + 1) run[size_t(i)] = 0;
   std::vector<float> converted(static_cast<size_t>(span + 1) * 4);
-  Ops::store(&converted[static_cast<size_t>(span) * 4], Ops::premultiplied(s.edge_straight));
+  std::vector<uint32_t> straight;
 
-  // Horizontally filtered rows, kept while later device rows still need them (least recently used
-  // goes first); the edge row is a row of edge colour filtered the same way.
+  // Horizontally filtered rows, kept while later device rows still need them (the least recently
+  // used goes first); the edge row is a row of edge colour filtered the same way.
   const int width = cols.last - cols.first;
   const size_t row_floats = static_cast<size_t>(width) * 4;
   const int slots = down.max_count + 2;
@@ -282,73 +392,52 @@ void draw_separable(const Setup& s, const Affine& inv, Span cols, Span rows) {
   std::vector<uint64_t> slot_use(static_cast<size_t>(slots), 0);
   uint64_t clock = 0;
 
-  auto filter_row = [&](int row, float* out) {
-    if (row == H) {
-      const Px edge = Ops::load(&converted[static_cast<size_t>(span) * 4]);
-      for (int c = 0; c < span; ++c) Ops::store(&converted[static_cast<size_t>(c) * 4], edge);
-    } else {
-      for (int c = 0; c < span; ++c)
-        Ops::store(&converted[static_cast<size_t>(c) * 4], Ops::premultiplied(s.sample(c0 + c, row)));
-    }
-    const float* in = converted.data();
-    for (int i = 0; i < width; ++i) {
-      Px acc = Ops::zero();
-      for (int32_t t = across.start[static_cast<size_t>(i)]; t < across.start[static_cast<size_t>(i) + 1]; ++t)
-        Ops::madd(acc, across.weight[static_cast<size_t>(t)], Ops::load(in + static_cast<size_t>(local[static_cast<size_t>(t)]) * 4));
-      Ops::store(out + static_cast<size_t>(i) * 4, acc);
-    }
-  };
-  auto row_slot = [&](int row, int32_t t0, int32_t t1) -> const float* {
+  // needed_by[row] == device row + 1 while that device row is being formed.
+  std::vector<int> needed_by(static_cast<size_t>(H) + 1, 0);
+  auto row_slot = [&](int row, int device_row) -> const float* {
     ++clock;
     int victim = -1;
-    for (int k = 0; k < slots; ++k) {
-      if (slot_row[static_cast<size_t>(k)] == row) {
-        slot_use[static_cast<size_t>(k)] = clock;
-        return &cache[row_floats * static_cast<size_t>(k)];
+    for (int n = 0; n < slots; ++n) {
+      if (slot_row[size_t(n)] == row) {
+        slot_use[size_t(n)] = clock;
+        return &cache[row_floats * size_t(n)];
       }
     }
-    // Evict the least recently used slot whose row this device row does not need.
-    for (int k = 0; k < slots; ++k) {
-      const int held = slot_row[static_cast<size_t>(k)];
-      bool needed = false;
-      for (int32_t t = t0; t < t1 && held >= 0; ++t) needed |= down.index[static_cast<size_t>(t)] == held;
-      if (!needed && (victim < 0 || slot_use[static_cast<size_t>(k)] < slot_use[static_cast<size_t>(victim)])) victim = k;
+    for (int n = 0; n < slots; ++n) {  // the least recently used slot this device row does not need
+      const int held = slot_row[size_t(n)];
+      const bool needed = held >= 0 && needed_by[size_t(held)] == device_row + 1;
+      if (!needed && (victim < 0 || slot_use[size_t(n)] < slot_use[size_t(victim)])) victim = n;
     }
-    float* out = &cache[row_floats * static_cast<size_t>(victim)];
-    filter_row(row, out);
-    slot_row[static_cast<size_t>(victim)] = row;
-    slot_use[static_cast<size_t>(victim)] = clock;
+    float* out = &cache[row_floats * size_t(victim)];
+    premultiplied_row(s, k, row, c0, span, straight, converted.data());
+    k.across(converted.data(), across.start.data(), local.data(), run.data(), across.weight.data(), width, out);
+    slot_row[size_t(victim)] = row;
+    slot_use[size_t(victim)] = clock;
     return out;
   };
 
   std::vector<const float*> sources(static_cast<size_t>(down.max_count));
+  std::vector<float> line(row_floats);
   for (int j = rows.first; j < rows.last; ++j) {
     const size_t jj = static_cast<size_t>(j - rows.first);
     const int32_t t0 = down.start[jj], t1 = down.start[jj + 1];
-    for (int32_t t = t0; t < t1; ++t) sources[static_cast<size_t>(t - t0)] = row_slot(down.index[static_cast<size_t>(t)], t0, t1);
-    for (int i = 0; i < width; ++i) {
-      Px acc = Ops::zero();
-      for (int32_t t = t0; t < t1; ++t)
-        Ops::madd(acc, down.weight[static_cast<size_t>(t)], Ops::load(sources[static_cast<size_t>(t - t0)] + static_cast<size_t>(i) * 4));
-      float out[4];
-      Ops::store(out, acc);
-      s.put(cols.first + i, j, finish(out));
-    }
+    for (int32_t t = t0; t < t1; ++t) needed_by[size_t(down.index[size_t(t)])] = j + 1;
+    for (int32_t t = t0; t < t1; ++t) sources[size_t(t - t0)] = row_slot(down.index[size_t(t)], j);
+    k.down(sources.data(), &down.weight[size_t(t0)], t1 - t0, width, line.data());
+    for (int i = 0; i < width; ++i) s.put(cols.first + i, j, finish(&line[size_t(i) * 4]));
   }
 }
 
 // ---- the general driver: any invertible affine mapping, pixel by pixel ----------------------------------
-template <class Ops>
-void draw_general(const Setup& s, const Affine& inv, const Affine& fwd) {
-  using Px = typename Ops::Px;
+void draw_general(const Setup& s, const RowKernels& k, const Affine& inv, const Affine& fwd) {
   const DrawRequest& r = s.r;
   const int W = r.source.width, H = r.source.height;
   // The device box that holds the mapped source rectangle.
   double xs[4], ys[4];
   const double cu[4] = {r.sx, r.sx + r.sw, r.sx, r.sx + r.sw}, cv[4] = {r.sy, r.sy, r.sy + r.sh, r.sy + r.sh};
-  for (int k = 0; k < 4; ++k) {
-    xs[k] = fwd.m11 * cu[k] + fwd.m21 * cv[k] + fwd.dx - r.offset;
-    ys[k] = fwd.m12 * cu[k] + fwd.m22 * cv[k] + fwd.dy - r.offset;
+  for (int n = 0; n < 4; ++n) {
+    xs[n] = fwd.m11 * cu[n] + fwd.m21 * cv[n] + fwd.dx - r.offset;
+    ys[n] = fwd.m12 * cu[n] + fwd.m22 * cv[n] + fwd.dy - r.offset;
   }
   auto clampi = [](double v, int lo, int hi) {
     return static_cast<int>(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
@@ -361,6 +450,10 @@ void draw_general(const Setup& s, const Affine& inv, const Affine& fwd) {
   const double fx = r.prefilter ? std::clamp(std::hypot(inv.m11, inv.m21), 1.0, kMaxGeneralReduction) : 1.0;
   const double fy = r.prefilter ? std::clamp(std::hypot(inv.m12, inv.m22), 1.0, kMaxGeneralReduction) : 1.0;
   std::vector<double> scratch;
+  std::vector<uint32_t> straight;
+  std::vector<float> converted, lines;
+  std::vector<const float*> line_of;
+  std::vector<int32_t> identity;
   Taps across, down;
   for (int j = y0; j < y1; ++j) {
     for (int i = x0; i < x1; ++i) {
@@ -378,32 +471,40 @@ void draw_general(const Setup& s, const Affine& inv, const Affine& fwd) {
       down = Taps{};
       across.add(x, r.filter, fx, W, r.edge, true, scratch);
       down.add(y, r.filter, fy, H, r.edge, false, scratch);
-      Px acc = Ops::zero();
-      for (size_t b = 0; b < down.index.size(); ++b) {
-        Px line = Ops::zero();
-        for (size_t a = 0; a < across.index.size(); ++a)
-          Ops::madd(line, across.weight[a], Ops::premultiplied(s.sample(across.index[a], down.index[b])));
-        Ops::madd(acc, down.weight[b], line);
+      // Each tap row gathered in premultiplied form, filtered across, then the rows combined.
+      const size_t nx = across.index.size(), ny = down.index.size();
+      straight.resize(nx);
+      converted.resize(nx * 4);
+      lines.resize(ny * 4);
+      line_of.resize(ny);
+      identity.resize(nx);
+      const int32_t start[2] = {0, static_cast<int32_t>(nx)};
+      const uint8_t run = 1;
+      for (size_t a = 0; a < nx; ++a) identity[a] = static_cast<int32_t>(a);
+      for (size_t b = 0; b < ny; ++b) {
+        for (size_t a = 0; a < nx; ++a) straight[a] = s.sample(across.index[a], down.index[b]);
+        k.premultiply_row(straight.data(), static_cast<int>(nx), converted.data());
+        k.across(converted.data(), start, identity.data(), &run, across.weight.data(), 1, &lines[b * 4]);
+        line_of[b] = &lines[b * 4];
       }
       float out[4];
-      Ops::store(out, acc);
+      k.down(line_of.data(), down.weight.data(), static_cast<int>(ny), 1, out);
       s.put(i, j, finish(out));
     }
   }
 }
 
-template <class Ops>
-void draw_with(const Setup& s, const Affine& inv) {
+void draw_with(const Setup& s, const RowKernels& k, const Affine& inv) {
   const DrawRequest& r = s.r;
   const Affine& fwd = r.to_device;
-  if (fwd.m12 != 0.0 || fwd.m21 != 0.0) return draw_general<Ops>(s, inv, fwd);
+  if (fwd.m12 != 0.0 || fwd.m21 != 0.0) return draw_general(s, k, inv, fwd);
   const Span cols = covered(r.clip_x0, r.clip_x1, inv.m11, inv.dx, r.offset, r.sx, r.sw);
   const Span rows = covered(r.clip_y0, r.clip_y1, inv.m22, inv.dy, r.offset, r.sy, r.sh);
   if (cols.first >= cols.last || rows.first >= rows.last) return;
   // One to one with whole-pixel offsets: every device pixel sits exactly on a source pixel.
   const bool one_to_one = inv.m11 == 1.0 && inv.m22 == 1.0 && inv.dx == std::floor(inv.dx) && inv.dy == std::floor(inv.dy);
   if (r.filter == Filter::Nearest || one_to_one) return draw_nearest_axis(s, inv, cols, rows);
-  draw_separable<Ops>(s, inv, cols, rows);
+  draw_separable(s, k, inv, cols, rows);
 }
 
 }  // namespace
@@ -459,10 +560,7 @@ void draw(const DrawRequest& request, Path path) {
   if (!r.to_device.invert(&inv)) return;
   const uint32_t edge = r.edge == Edge::Colour && r.colour ? r.colour->apply(r.edge_colour) : r.edge_colour;
   const Setup setup{r, edge};
-  if (path == Path::Reference)
-    draw_with<ScalarPixels>(setup, inv);
-  else
-    draw_with<VectorPixels>(setup, inv);
+  draw_with(setup, path == Path::Reference ? kReference : kFast, inv);
 }
 
 void fill(const TargetView& target, uint32_t argb) {
