@@ -149,8 +149,7 @@ Status WINAPI GdipDrawImageRectRect(GpGraphics* graphics, GpImage* image, REAL d
     GraphicsData& g = *impl(graphics);
     const double ux = source_unit_scale(srcUnit, src.dpiX), uy = source_unit_scale(srcUnit, src.dpiY);
     double sx = srcx * ux, sy = srcy * uy, sw = srcwidth * ux, sh = srcheight * uy;
-    if (sw == 0 || sh == 0) return InvalidParameter;
-    if (dstwidth == 0 || dstheight == 0) return Ok;
+    if (sw == 0 || sh == 0 || dstwidth == 0 || dstheight == 0) return Ok;  // nothing to draw
     // Source rectangle onto destination rectangle (either may be mirrored), then world and page.
     const double kx = dstwidth / sw, ky = dstheight / sh;
     const Affine place{kx, 0, 0, ky, dstx - sx * kx, dsty - sy * ky};

@@ -30,6 +30,9 @@ typedef uint8_t u8x4 __attribute__((vector_size(4)));
 
 constexpr float kZeros[4] = {0, 0, 0, 0};
 
+// The helpers below pass 32-byte vectors by value; they are always inlined, so no call ever uses
+// the target-dependent vector ABI GCC warns about (-Wno-psabi in CMakeLists.txt).
+
 [[gnu::always_inline]] inline f8 pair(const float* a, const float* b) {
   f4 lo, hi;
   std::memcpy(&lo, a, 16);
@@ -532,7 +535,7 @@ uint32_t ColourMap::apply(uint32_t argb) const {
   for (int j = 0; j < 4; ++j) {
     float v = 0.0f;
     for (int i = 0; i < 5; ++i) v = v + in[i] * m.m[i][j];
-    v = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+    v = v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;  // NaN reads as 0
     out[j] = static_cast<uint32_t>(v * 255.0f + 0.5f);
   }
   return out[3] << 24 | out[0] << 16 | out[1] << 8 | out[2];

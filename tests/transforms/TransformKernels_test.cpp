@@ -1,0 +1,3 @@
+// Zentarix — MIT licence.
+// The transform kernels on their own.
+#include <gtest/gtest.h>
