@@ -2,11 +2,17 @@
 // The blur kernel: the step-by-step reference and the exact whole-radius path, and the compositing rule.
 #include "BlurKernel.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
+
+#include "zx/pixel_memory.h"
 
 namespace zx::transforms::kernels {
 namespace {
@@ -93,73 +99,211 @@ Prepared prepare(const BlurSettings& s) {
 }
 
 // ---- the whole-radius path ------------------------------------------------------------------------
-// Premultiplied samples (B*A, G*A, R*A, A) of one line, with 2r zero samples on each side, so every
-// window around a centre in [-r, length - 1 + r] reads inside the buffer; missing samples weigh nothing.
-void premultiply_line(const uint8_t* line, ptrdiff_t step, int length, int r, std::vector<int32_t>& out) {
-  out.assign(static_cast<size_t>(length + 4 * r) * 4, 0);
-  int32_t* o = out.data() + static_cast<size_t>(2 * r) * 4;
-  for (int i = 0; i < length; ++i, o += 4) {
-    const uint8_t* p = line + i * step;
-    o[0] = p[0] * p[3];
-    o[1] = p[1] * p[3];
-    o[2] = p[2] * p[3];
-    o[3] = p[3];
+// With whole radii every weight and every sum is a whole number below 2^31, so the sums can be
+// formed in integers in any order and still equal the reference's double sums exactly; the
+// normalisation then runs the reference's own double arithmetic, looked up per SA value.
+
+struct PixelFree {
+  void operator()(uint8_t* p) const { zx::pixel_free(p); }
+};
+
+// 1/SA and the alpha of each possible SA, computed once with the reference's expressions.
+class Normaliser {
+ public:
+  Normaliser(double wsum, int32_t largest) : m_wsum(wsum) {
+    if (largest > (1 << 20)) return;  // wide radii: computed per pixel instead
+    m_reciprocal.assign(size_t(largest) + 1, 0.0);
+    m_alpha.assign(size_t(largest) + 1, 0);
+    for (int32_t sa = 1; sa <= largest; ++sa) {
+      m_reciprocal[size_t(sa)] = 1.0 / double(sa);
+      m_alpha[size_t(sa)] = static_cast<uint8_t>(clamp_trunc(double(sa) / wsum));
+    }
+  }
+  // A row of sums into pixels.
+  void row(const int32_t* sums, int n, uint32_t* out) const;
+  uint32_t pixel(const int32_t* s) const {
+    const int32_t sa = s[3];
+    if (sa == 0) return 0;
+    if (m_reciprocal.empty()) return normalise(Sums{double(s[0]), double(s[1]), double(s[2]), double(sa)}, m_wsum);
+    const double q = m_reciprocal[size_t(sa)];
+    return uint32_t{m_alpha[size_t(sa)]} << 24 | clamp_trunc(double(s[2]) * q) << 16 | clamp_trunc(double(s[1]) * q) << 8 |
+           clamp_trunc(double(s[0]) * q);
+  }
+
+ private:
+  double m_wsum;
+  std::vector<double> m_reciprocal;
+  std::vector<uint8_t> m_alpha;
+};
+
+// Whole-radius rows are summed in 32-bit lanes, two pixels (eight channels) per vector; the
+// default clone splits each into two SSE halves, the AVX2 one keeps it whole.
+typedef int32_t i8 __attribute__((vector_size(32)));
+typedef uint8_t u8x8 __attribute__((vector_size(8)));
+[[gnu::always_inline]] inline i8 load8(const int32_t* p) {
+  i8 v;
+  std::memcpy(&v, p, 32);
+  return v;
+}
+[[gnu::always_inline]] inline void store8(int32_t* p, i8 v) { std::memcpy(p, &v, 32); }
+
+// (B*A, G*A, R*A, A) of n pixels.
+void premultiply_generic(const uint8_t* p, int n, int32_t* out) {
+  for (int i = 0; i < 4 * n; i += 4) {
+    const int32_t a = p[i + 3];
+    out[i] = p[i] * a;
+    out[i + 1] = p[i + 1] * a;
+    out[i + 2] = p[i + 2] * a;
+    out[i + 3] = a;
   }
 }
+__attribute__((target("avx2"))) void premultiply_avx2(const uint8_t* p, int n, int32_t* out) {
+  const __m256i alpha_lane = _mm256_setr_epi32(0, 0, 0, -1, 0, 0, 0, -1);
+  const __m256i one = _mm256_set1_epi32(1);
+  int i = 0;
+  for (; i + 2 <= n; i += 2) {
+    const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 4 * i)));
+    const __m256i a = _mm256_blendv_epi8(_mm256_shuffle_epi32(v, 0xFF), one, alpha_lane);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * i), _mm256_mullo_epi32(v, a));
+  }
+  premultiply_generic(p + 4 * i, n - i, out + 4 * i);
+}
+bool has_avx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+void premultiply_pixels(const uint8_t* p, int n, int32_t* out) {
+  has_avx2() ? premultiply_avx2(p, n, out) : premultiply_generic(p, n, out);
+}
 
-// Tent sums of a padded line at centres x - o for x in [0, length): four channels per output.
-void tent_line(const std::vector<int32_t>& padded, int length, int r, int64_t o, int32_t* sums) {
-  const int32_t* base = padded.data() + static_cast<size_t>(2 * r) * 4;
-  for (int x = 0; x < length; ++x, sums += 4) {
+// Tent sums of one row at centres x - o, from its premultiplied samples with 2r zero samples on
+// each side (so every window around a centre in [-r, W - 1 + r] stays in the buffer).
+__attribute__((target_clones("avx2", "default"))) void tent_across(const int32_t* padded, int width, int r, int64_t o,
+                                                                  int32_t* sums) {
+  const int32_t* base = padded + 8 * r;
+  auto inside = [&](int64_t c) { return c >= -r && c <= width - 1 + r; };
+  int x = 0;
+  for (; x + 2 <= width; x += 2) {
     const int64_t c = x - o;
-    if (c < -r || c > length - 1 + r) {
-      sums[0] = sums[1] = sums[2] = sums[3] = 0;
-      continue;
-    }
+    if (!inside(c) || !inside(c + 1)) break;
     const int32_t* p = base + c * 4;
-    int32_t s0 = (r + 1) * p[0], s1 = (r + 1) * p[1], s2 = (r + 1) * p[2], s3 = (r + 1) * p[3];
-    for (int d = 1; d <= r; ++d) {
-      const int32_t w = r + 1 - d;
-      const int32_t* a = p - 4 * d;
-      const int32_t* b = p + 4 * d;
-      s0 += w * (a[0] + b[0]);
-      s1 += w * (a[1] + b[1]);
-      s2 += w * (a[2] + b[2]);
-      s3 += w * (a[3] + b[3]);
+    i8 acc = load8(p) * (r + 1);
+    for (int d = 1; d <= r; ++d) acc += (load8(p - 4 * d) + load8(p + 4 * d)) * (r + 1 - d);
+    store8(sums + 4 * x, acc);
+  }
+  for (; x < width; ++x) {
+    const int64_t c = x - o;
+    for (int k = 0; k < 4; ++k) {
+      int32_t acc = 0;
+      if (inside(c)) {
+        const int32_t* p = base + c * 4 + k;
+        acc = (r + 1) * p[0];
+        for (int d = 1; d <= r; ++d) acc += (r + 1 - d) * (p[-4 * d] + p[4 * d]);
+      }
+      sums[4 * x + k] = acc;
     }
-    sums[0] = s0, sums[1] = s1, sums[2] = s2, sums[3] = s3;
   }
 }
 
-uint32_t normalise_whole(const int32_t* s, double wsum) {
-  return normalise(Sums{double(s[0]), double(s[1]), double(s[2]), double(s[3])}, wsum);
+// out[i] = sum over the taps t of weight[t] * rows[t][i].
+__attribute__((target_clones("avx2", "default"))) void tent_down(const int32_t* const* rows, const int32_t* weight,
+                                                                int taps, size_t n, int32_t* out) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    i8 acc = {};
+    for (int t = 0; t < taps; ++t) acc += load8(rows[t] + i) * weight[t];
+    store8(out + i, acc);
+  }
+  for (; i < n; ++i) {
+    int32_t acc = 0;
+    for (int t = 0; t < taps; ++t) acc += weight[t] * rows[t][i];
+    out[i] = acc;
+  }
+}
+
+// Normaliser::pixel over a row: colour sums times 1/SA, truncated; alpha from the table. SA = 0
+// finds 1/SA = 0 and alpha 0 there, so it gives the pixel 0 without a branch.
+void normalise_generic(const int32_t* sums, int n, const double* reciprocal, const uint8_t* alpha, uint32_t* out) {
+  for (int x = 0; x < n; ++x, sums += 4) {
+    const double q = reciprocal[sums[3]];
+    out[x] = uint32_t{alpha[sums[3]]} << 24 | clamp_trunc(double(sums[2]) * q) << 16 |
+             clamp_trunc(double(sums[1]) * q) << 8 | clamp_trunc(double(sums[0]) * q);
+  }
+}
+__attribute__((target("avx2"))) void normalise_avx2(const int32_t* sums, int n, const double* reciprocal,
+                                                    const uint8_t* alpha, uint32_t* out) {
+  const __m128i limit = _mm_set1_epi32(255);
+  for (int x = 0; x < n; ++x, sums += 4) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums));
+    const __m256d scaled = _mm256_mul_pd(_mm256_cvtepi32_pd(s), _mm256_set1_pd(reciprocal[sums[3]]));
+    const __m128i c = _mm_min_epi32(_mm256_cvttpd_epi32(scaled), limit);
+    const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(c, c), c);
+    out[x] = (uint32_t(_mm_cvtsi128_si32(bytes)) & 0x00FFFFFFu) | uint32_t{alpha[sums[3]]} << 24;
+  }
+}
+void normalise_row(const int32_t* sums, int n, const double* reciprocal, const uint8_t* alpha, uint32_t* out) {
+  has_avx2() ? normalise_avx2(sums, n, reciprocal, alpha, out) : normalise_generic(sums, n, reciprocal, alpha, out);
+}
+
+void Normaliser::row(const int32_t* sums, int n, uint32_t* out) const {
+  if (!m_reciprocal.empty()) return normalise_row(sums, n, m_reciprocal.data(), m_alpha.data(), out);
+  for (int x = 0; x < n; ++x) out[x] = pixel(sums + 4 * x);
 }
 
 void blur_whole(const BlurSettings& s, const Prepared& p, ConstPixelView src, PixelView dst) {
   const int W = src.width, H = src.height;
   const int rx = static_cast<int>(p.rx), ry = static_cast<int>(p.ry);
-  const double wsum_x = double(rx + 1) * double(rx + 1);
-  const double wsum_y = s.colour ? double(ry + 1) * double(ry + 1) / p.intensity : double(ry + 1) * double(ry + 1);
-  std::vector<uint32_t> mid(static_cast<size_t>(W) * static_cast<size_t>(H));
-  std::vector<int32_t> padded;
-  std::vector<int32_t> sums(static_cast<size_t>(std::max(W, H)) * 4);
+  const int32_t wx = (rx + 1) * (rx + 1), wy = (ry + 1) * (ry + 1);
+  const Normaliser across(double(wx), 255 * wx);
+  const Normaliser down(s.colour ? double(wy) / p.intensity : double(wy), 255 * wy);
+
+  // The one intermediate image; every pixel of it is written before it is read.
+  const size_t row_bytes = size_t(W) * 4;
+  std::unique_ptr<uint8_t, PixelFree> mid(static_cast<uint8_t*>(zx::pixel_alloc(row_bytes * size_t(H))));
+  if (!mid) throw std::bad_alloc();
+
+  std::vector<int32_t> padded(size_t(W + 4 * rx) * 4, 0), sums(size_t(W) * 4);
   for (int y = 0; y < H; ++y) {
-    premultiply_line(src.row_bytes(y), 4, W, rx, padded);
-    tent_line(padded, W, rx, s.offset_x, sums.data());
-    uint32_t* out = &mid[static_cast<size_t>(y) * W];
-    for (int x = 0; x < W; ++x) out[x] = normalise_whole(&sums[size_t(x) * 4], wsum_x);
+    premultiply_pixels(src.row_bytes(y), W, padded.data() + 8 * rx);
+    tent_across(padded.data(), W, rx, s.offset_x, sums.data());
+    across.row(sums.data(), W, reinterpret_cast<uint32_t*>(mid.get() + row_bytes * size_t(y)));
   }
-  const auto* mid_bytes = reinterpret_cast<const uint8_t*>(mid.data());
-  for (int x = 0; x < W; ++x) {
-    premultiply_line(mid_bytes + size_t(x) * 4, ptrdiff_t(W) * 4, H, ry, padded);
-    tent_line(padded, H, ry, s.offset_y, sums.data());
-    for (int y = 0; y < H; ++y) lay(dst.row_bytes(y) + size_t(x) * 4, normalise_whole(&sums[size_t(y) * 4], wsum_y), s);
+
+  // Vertically, row by row: the premultiplied intermediate rows a window needs, kept in a ring.
+  const int slots = 2 * ry + 1;
+  std::vector<int32_t> ring(size_t(slots) * size_t(W) * 4);
+  std::vector<int> held(size_t(slots), -1);
+  std::vector<const int32_t*> rows(static_cast<size_t>(slots));
+  std::vector<uint32_t> line(static_cast<size_t>(W));
+  std::vector<int32_t> weights(static_cast<size_t>(slots));
+  for (int y = 0; y < H; ++y) {
+    const int64_t c = y - int64_t{s.offset_y};
+    int taps = 0;
+    for (int d = -ry; d <= ry; ++d) {
+      if (c + d < 0 || c + d >= H) continue;
+      const int j = static_cast<int>(c + d);
+      int32_t* row = &ring[size_t(j % slots) * size_t(W) * 4];
+      if (held[size_t(j % slots)] != j) {
+        premultiply_pixels(mid.get() + row_bytes * size_t(j), W, row);
+        held[size_t(j % slots)] = j;
+      }
+      rows[size_t(taps)] = row;
+      weights[size_t(taps++)] = ry + 1 - std::abs(d);
+    }
+    tent_down(rows.data(), weights.data(), taps, size_t(W) * 4, sums.data());
+    down.row(sums.data(), W, line.data());
+    uint8_t* out = dst.row_bytes(y);
+    for (int x = 0; x < W; ++x) lay(out + size_t(x) * 4, line[size_t(x)], s);
   }
 }
 
 }  // namespace
 
 void composite_pixel(uint8_t* d, uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
+  if (a == 255) {  // n = 255, k = 0: the colour replaces the pixel exactly
+    d[0] = static_cast<uint8_t>(b), d[1] = static_cast<uint8_t>(g), d[2] = static_cast<uint8_t>(r), d[3] = 255;
+    return;
+  }
   const uint32_t n = std::min(255u, d[3] + a), k = n - a;
   const uint64_t m = kReciprocals.m[n];
   d[0] = static_cast<uint8_t>(((b * a + d[0] * k) * m) >> 32);
