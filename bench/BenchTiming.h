@@ -2,6 +2,7 @@
 // In-process timing against memcpy: thread CPU time of a case, and of a copy of the same bytes after each iteration.
 #pragma once
 #include <benchmark/benchmark.h>
+#include <gdiplus.h>
 
 #include <cstring>
 #include <ctime>
@@ -49,6 +50,18 @@ void timed(benchmark::State& state, size_t bytes, Body&& body) {
   state.counters["x_memcpy"] = body_time / copy_time;
   state.counters["cpu_ms"] = body_time * 1e3 / static_cast<double>(state.iterations());
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+
+// The benchmarks' main: GDI+ started around the registered cases.
+inline int main_with_gdiplus(int argc, char** argv) {
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 1;
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  Gdiplus::GdiplusShutdown(token);
+  return 0;
 }
 
 }  // namespace zx::bench

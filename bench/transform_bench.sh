@@ -51,38 +51,11 @@ run() {
   esac
 }
 
-# Milliseconds of wall time of one run; a failing run stops the benchmark.
-time_ms() {
-  local start end
-  start=$(date +%s%N)
-  run "$1" || { echo "transform_bench: $1 failed" >&2; exit 1; }
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
-}
-
-declare -A samples
-for name in "${names[@]}"; do run "$name"; done  # warm the page cache and the loaders
-# Interleaved, so that a change in machine load touches all alike.
-for ((i = 0; i < runs; i++)); do
-  for name in "${names[@]}"; do
-    t=$(time_ms "$name")
-    samples[$name]+="$t "
-  done
-done
-
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-fastest() { tr ' ' '\n' <<<"$1" | grep . | sort -n | head -1; }
-m() { median "${samples[$1]}"; }
+source "$root/bench/bench_lib.sh"
+sample_interleaved
 
 echo "image: $photo (${width} x ${height}; $runs runs each, whole processes, wall time)"
-printf '%-14s %10s %10s\n' tool median_ms min_ms
-for name in "${names[@]}"; do
-  printf '%-14s %10s %10s\n' "$name" "$(m "$name")" "$(fastest "${samples[$name]}")"
-done
-ratio() {  # ratio <label> <ours> <theirs> <target text>
-  [ -n "${samples[$2]:-}" ] && [ -n "${samples[$3]:-}" ] || return 0
-  awk -v l="$1" -v o="$(m "$2")" -v t="$(m "$3")" -v g="$4" 'BEGIN { printf "%-34s %.2f (target %s)\n", l, o / t, g }'
-}
+print_samples
 ratio "w1: Zentarix / djpeg" zx-resize djpeg "<= 2.0"
 ratio "w1: Zentarix / vips resize" zx-resize vips-resize "< 1"
 ratio "w3: Zentarix / djpeg|cjpeg" zx-flip90 djpeg-cjpeg80 "<= 2.0"

@@ -37,11 +37,6 @@ class TransformCrop : public TransformObject<TransformCrop, ITransformCrop> {
   HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result);
 
  private:
-  template <class T>
-  static HRESULT store(T& field, T value) {
-    field = value;
-    return S_OK;
-  }
   LONG m_x = 0;
   LONG m_y = 0;
   LONG m_width = 1;

@@ -1,31 +1,19 @@
 // Zentarix — MIT licence.
 // TransformExpand: grows dark objects: the smallest value in each channel and alpha.
 #pragma once
-#include "kernels/RankFilter.h"
-#include "TransformFrame.h"
-#include "TransformMessages.h"
+#include "RankTransform.h"
 
 namespace zx::transforms {
 
-class TransformExpand : public TransformObject<TransformExpand, ITransformExpand> {
+class TransformExpand
+    : public RankTransform<TransformExpand, ITransformExpand, kernels::Rank::Minimum, true> {
  public:
   static constexpr TransformIdentity kIdentity{CLSID_TransformExpand, IID_ITransformExpand, u"TransformExpand",
                                                messages::kDoTransform};
+  static constexpr const OLECHAR* kException = messages::kExpandException;
 
-  // The radius of the square window.
   STDMETHOD(get_Strength)(LONG* pVal) override { return read(pVal, m_radius); }
-  STDMETHOD(put_Strength)(LONG newVal) override {
-    m_radius = newVal;
-    return S_OK;
-  }
-
-  HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result) {
-    return run_pixel_kernel(kIdentity, messages::kExpandException, input, result, kernels::rank_filter_argb32,
-                            m_radius, kernels::Rank::Minimum, true);
-  }
-
- private:
-  LONG m_radius = 1;
+  STDMETHOD(put_Strength)(LONG newVal) override { return store(m_radius, newVal); }
 };
 
 }  // namespace zx::transforms

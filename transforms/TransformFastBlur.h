@@ -12,10 +12,7 @@ class TransformFastBlur : public TransformObject<TransformFastBlur, ITransformFa
                                                messages::kDoTransform};
 
   STDMETHOD(get_Radius)(DOUBLE* pVal) override { return read(pVal, m_radius); }
-  STDMETHOD(put_Radius)(DOUBLE newVal) override {
-    m_radius = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_Radius)(DOUBLE newVal) override { return store(m_radius, newVal); }
 
   HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result) {
     kernels::BlurSettings settings;

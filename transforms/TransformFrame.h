@@ -118,6 +118,12 @@ class TransformObject : public server::ComObject<Derived, Dual, IGDIPlusTransfor
     *out = value;
     return S_OK;
   }
+  // A setter without checks: the value is stored as received.
+  template <class T>
+  static HRESULT store(T& field, T value) {
+    field = value;
+    return S_OK;
+  }
   HRESULT apply_arrays(const OLECHAR* toMessage, const OLECHAR* fromMessage, SAFEARRAY* input, SAFEARRAY** output) {
     return server::com_call([&] {
       auto worker = [this](Gdiplus::Bitmap* in, Gdiplus::Bitmap** out) { return derived().work(in, out); };

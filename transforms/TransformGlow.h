@@ -12,20 +12,11 @@ class TransformGlow : public TransformObject<TransformGlow, ITransformGlow> {
                                                messages::kDoTransform};
 
   STDMETHOD(get_color)(LONG* pVal) override { return read(pVal, m_colour); }
-  STDMETHOD(put_color)(LONG newVal) override {
-    m_colour = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_color)(LONG newVal) override { return store(m_colour, newVal); }
   STDMETHOD(get_Intensity)(DOUBLE* pVal) override { return read(pVal, m_intensity); }
-  STDMETHOD(put_Intensity)(DOUBLE newVal) override {
-    m_intensity = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_Intensity)(DOUBLE newVal) override { return store(m_intensity, newVal); }
   STDMETHOD(get_Radius)(DOUBLE* pVal) override { return read(pVal, m_radius); }
-  STDMETHOD(put_Radius)(DOUBLE newVal) override {
-    m_radius = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_Radius)(DOUBLE newVal) override { return store(m_radius, newVal); }
 
   HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result) {
     kernels::BlurSettings settings;

@@ -17,15 +17,9 @@ class TransformResize : public TransformObject<TransformResize, ITransformResize
   STDMETHOD(get_NewHeight)(LONG* pVal) override { return read(pVal, m_newHeight); }
   STDMETHOD(put_NewHeight)(LONG newVal) override;
   STDMETHOD(get_Quality)(ResizeQualityTypes* pVal) override { return read(pVal, m_quality); }
-  STDMETHOD(put_Quality)(ResizeQualityTypes newVal) override {
-    m_quality = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_Quality)(ResizeQualityTypes newVal) override { return store(m_quality, newVal); }
   STDMETHOD(get_BackgroundColor)(LONG* pVal) override { return read(pVal, m_backgroundColor, E_INVALIDARG); }
-  STDMETHOD(put_BackgroundColor)(LONG newVal) override {
-    m_backgroundColor = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_BackgroundColor)(LONG newVal) override { return store(m_backgroundColor, newVal); }
   STDMETHOD(Apply)(SAFEARRAY* InputArray, SAFEARRAY** OutputArray) override {
     return apply_arrays(messages::kResizeTo, messages::kResizeFrom, InputArray, OutputArray);
   }

@@ -12,15 +12,9 @@ class TransformRotate : public TransformObject<TransformRotate, ITransformRotate
                                                messages::kApply};
 
   STDMETHOD(get_Angle)(FLOAT* pVal) override { return read(pVal, m_angle, E_INVALIDARG); }
-  STDMETHOD(put_Angle)(FLOAT newVal) override {
-    m_angle = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_Angle)(FLOAT newVal) override { return store(m_angle, newVal); }
   STDMETHOD(get_BackgroundColor)(LONG* pVal) override { return read(pVal, m_backgroundColor, E_INVALIDARG); }
-  STDMETHOD(put_BackgroundColor)(LONG newVal) override {
-    m_backgroundColor = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_BackgroundColor)(LONG newVal) override { return store(m_backgroundColor, newVal); }
   STDMETHOD(Apply)(SAFEARRAY* InputArray, SAFEARRAY** OutputArray) override {
     return apply_arrays(messages::kRotateTo, messages::kRotateFrom, InputArray, OutputArray);
   }

@@ -12,25 +12,13 @@ class TransformShadow : public TransformObject<TransformShadow, ITransformShadow
                                                messages::kDoTransform};
 
   STDMETHOD(get_color)(LONG* pVal) override { return read(pVal, m_colour); }
-  STDMETHOD(put_color)(LONG newVal) override {
-    m_colour = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_color)(LONG newVal) override { return store(m_colour, newVal); }
   STDMETHOD(get_Radius)(DOUBLE* pVal) override { return read(pVal, m_radius); }
-  STDMETHOD(put_Radius)(DOUBLE newVal) override {
-    m_radius = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_Radius)(DOUBLE newVal) override { return store(m_radius, newVal); }
   STDMETHOD(get_OffsetX)(LONG* pVal) override { return read(pVal, m_offsetX); }
-  STDMETHOD(put_OffsetX)(LONG newVal) override {
-    m_offsetX = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_OffsetX)(LONG newVal) override { return store(m_offsetX, newVal); }
   STDMETHOD(get_OffsetY)(LONG* pVal) override { return read(pVal, m_offsetY); }
-  STDMETHOD(put_OffsetY)(LONG newVal) override {
-    m_offsetY = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_OffsetY)(LONG newVal) override { return store(m_offsetY, newVal); }
 
   // The shadow lies OffsetX pixels right of and OffsetY below the silhouette, cut at the border.
   HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result) {

@@ -20,10 +20,7 @@ class TransformTransparentize : public TransformObject<TransformTransparentize, 
     return S_OK;
   }
   STDMETHOD(get_Threshold)(BYTE* pVal) override { return read(pVal, m_threshold, E_INVALIDARG); }
-  STDMETHOD(put_Threshold)(BYTE newVal) override {
-    m_threshold = newVal;
-    return S_OK;
-  }
+  STDMETHOD(put_Threshold)(BYTE newVal) override { return store(m_threshold, newVal); }
   // Works on the arrays directly: E_POINTER for null pointers, E_INVALIDARG for an input that is
   // not a two-dimensional array of 4-byte elements; the output is a new array of the input's
   // dimensions (one already in *OutputArray is destroyed). A fault inside fails with its message.

@@ -86,13 +86,4 @@ BENCHMARK(BM_FlipAndRotate90)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  Gdiplus::GdiplusStartupInput input;
-  ULONG_PTR token = 0;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 1;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  Gdiplus::GdiplusShutdown(token);
-  return 0;
-}
+int main(int argc, char** argv) { return zx::bench::main_with_gdiplus(argc, argv); }

@@ -40,16 +40,6 @@ bool sane(std::initializer_list<double> values) {
   return true;
 }
 
-double source_unit_scale(Unit unit, double dpi) {
-  switch (unit) {
-    case UnitPoint: return dpi / 72.0;
-    case UnitInch: return dpi;
-    case UnitDocument: return dpi / 300.0;
-    case UnitMillimeter: return dpi / 25.4;
-    default: return 1.0;
-  }
-}
-
 resample::Filter filter_of(InterpolationMode mode, bool* prefilter) {
   *prefilter = mode == InterpolationModeHighQualityBilinear || mode == InterpolationModeHighQualityBicubic;
   switch (mode) {
@@ -147,7 +137,7 @@ Status WINAPI GdipDrawImageRectRect(GpGraphics* graphics, GpImage* image, REAL d
     if (src.lock.active) return WrongState;
     if (callback && callback(callbackData)) return Aborted;
     GraphicsData& g = *impl(graphics);
-    const double ux = source_unit_scale(srcUnit, src.dpiX), uy = source_unit_scale(srcUnit, src.dpiY);
+    const double ux = unit_scale(srcUnit, src.dpiX), uy = unit_scale(srcUnit, src.dpiY);
     double sx = srcx * ux, sy = srcy * uy, sw = srcwidth * ux, sh = srcheight * uy;
     if (sw == 0 || sh == 0 || dstwidth == 0 || dstheight == 0) return Ok;  // nothing to draw
     // Source rectangle onto destination rectangle (either may be mirrored), then world and page.

@@ -24,15 +24,6 @@ void MatrixData::combine(const Affine& op, MatrixOrder order) {
   set(order == MatrixOrderAppend ? affine().then(op) : op.then(affine()));
 }
 
-const resample::ColourMap* AttributesData::bitmap_map() const {
-  if (hasMatrix[ColorAdjustTypeBitmap]) return &matrix[ColorAdjustTypeBitmap];
-  if (hasMatrix[ColorAdjustTypeDefault]) return &matrix[ColorAdjustTypeDefault];
-  return nullptr;
-}
-
-namespace {
-
-// Device pixels per page unit at a resolution.
 double unit_scale(Unit unit, double dpi) {
   switch (unit) {
     case UnitPoint: return dpi / 72.0;
@@ -42,6 +33,14 @@ double unit_scale(Unit unit, double dpi) {
     default: return 1.0;  // display and pixel units are device pixels
   }
 }
+
+const resample::ColourMap* AttributesData::bitmap_map() const {
+  if (hasMatrix[ColorAdjustTypeBitmap]) return &matrix[ColorAdjustTypeBitmap];
+  if (hasMatrix[ColorAdjustTypeDefault]) return &matrix[ColorAdjustTypeDefault];
+  return nullptr;
+}
+
+namespace {
 
 bool finite(std::initializer_list<REAL> values) {
   for (REAL v : values)

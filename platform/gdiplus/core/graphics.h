@@ -10,6 +10,9 @@
 
 namespace zx::gdip {
 
+// Pixels per unit at a resolution (points, inches, documents, millimetres; 1 for display and pixel).
+double unit_scale(Gdiplus::Unit unit, double dpi);
+
 // Six 32-bit float elements, as GDI+ keeps them; arithmetic runs in double and is stored back.
 struct MatrixData {
   float m[6] = {1, 0, 0, 1, 0, 0};

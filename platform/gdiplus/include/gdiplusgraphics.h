@@ -172,11 +172,32 @@ ZX_API Status WINAPI GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x,
 }
 }  // namespace DllExports
 
-class Matrix {
+// The last failing status of a wrapper object, as the SDK's wrappers keep it: a failing call stores
+// it, GetLastStatus() returns it and resets it to Ok.
+class LastStatus {
  public:
-  Matrix() { m_status = DllExports::GdipCreateMatrix(&m_native); }
+  Status GetLastStatus() const {
+    Status last = m_status;
+    m_status = Ok;
+    return last;
+  }
+
+ protected:
+  explicit LastStatus(Status status = Ok) : m_status(status) {}
+  Status SetStatus(Status status) const {
+    if (status != Ok) m_status = status;
+    return status;
+  }
+
+ private:
+  mutable Status m_status;
+};
+
+class Matrix : public LastStatus {
+ public:
+  Matrix() { SetStatus(DllExports::GdipCreateMatrix(&m_native)); }
   Matrix(REAL m11, REAL m12, REAL m21, REAL m22, REAL dx, REAL dy) {
-    m_status = DllExports::GdipCreateMatrix2(m11, m12, m21, m22, dx, dy, &m_native);
+    SetStatus(DllExports::GdipCreateMatrix2(m11, m12, m21, m22, dx, dy, &m_native));
   }
   ~Matrix() { DllExports::GdipDeleteMatrix(m_native); }
   Matrix(const Matrix&) = delete;
@@ -223,26 +244,16 @@ class Matrix {
     SetStatus(DllExports::GdipIsMatrixIdentity(m_native, &result));
     return result;
   }
-  Status GetLastStatus() const {
-    Status last = m_status;
-    m_status = Ok;
-    return last;
-  }
 
  private:
-  Matrix(GpMatrix* native, Status status) : m_native(native), m_status(status) {}
-  Status SetStatus(Status status) const {
-    if (status != Ok) m_status = status;
-    return status;
-  }
+  Matrix(GpMatrix* native, Status status) : LastStatus(status), m_native(native) {}
   GpMatrix* m_native = nullptr;
-  mutable Status m_status = Ok;
   friend class Graphics;
 };
 
-class ImageAttributes {
+class ImageAttributes : public LastStatus {
  public:
-  ImageAttributes() { m_status = DllExports::GdipCreateImageAttributes(&m_native); }
+  ImageAttributes() { SetStatus(DllExports::GdipCreateImageAttributes(&m_native)); }
   ~ImageAttributes() { DllExports::GdipDisposeImageAttributes(m_native); }
   ImageAttributes(const ImageAttributes&) = delete;
   ImageAttributes& operator=(const ImageAttributes&) = delete;
@@ -270,29 +281,19 @@ class ImageAttributes {
   Status SetWrapMode(WrapMode wrap, const Color& color = Color(), BOOL clamp = FALSE) {
     return SetStatus(DllExports::GdipSetImageAttributesWrapMode(m_native, wrap, color.GetValue(), clamp));
   }
-  Status GetLastStatus() const {
-    Status last = m_status;
-    m_status = Ok;
-    return last;
-  }
 
  private:
-  ImageAttributes(GpImageAttributes* native, Status status) : m_native(native), m_status(status) {}
-  Status SetStatus(Status status) const {
-    if (status != Ok) m_status = status;
-    return status;
-  }
+  ImageAttributes(GpImageAttributes* native, Status status) : LastStatus(status), m_native(native) {}
   GpImageAttributes* m_native = nullptr;
-  mutable Status m_status = Ok;
   friend class Graphics;
 };
 
-class Graphics {
+class Graphics : public LastStatus {
  public:
   explicit Graphics(Image* image) {
-    m_status = DllExports::GdipGetImageGraphicsContext(image ? image->m_native : nullptr, &m_native);
+    SetStatus(DllExports::GdipGetImageGraphicsContext(image ? image->m_native : nullptr, &m_native));
   }
-  explicit Graphics(HDC hdc) { m_status = DllExports::GdipCreateFromHDC(hdc, &m_native); }
+  explicit Graphics(HDC hdc) { SetStatus(DllExports::GdipCreateFromHDC(hdc, &m_native)); }
   static Graphics* FromImage(Image* image) { return new Graphics(image); }
   static Graphics* FromHDC(HDC hdc) { return new Graphics(hdc); }
   ~Graphics() { DllExports::GdipDeleteGraphics(m_native); }
@@ -397,20 +398,10 @@ class Graphics {
                                                         callbackData));
   }
 
-  Status GetLastStatus() const {
-    Status last = m_status;
-    m_status = Ok;
-    return last;
-  }
 
  private:
   static GpImage* native_of(Image* image) { return image ? image->m_native : nullptr; }
-  Status SetStatus(Status status) const {
-    if (status != Ok) m_status = status;
-    return status;
-  }
   GpGraphics* m_native = nullptr;
-  mutable Status m_status = Ok;
 };
 
 }  // namespace Gdiplus
