@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$(cd "${1:-$root/build}" && pwd)"
 runs="${2:-7}"
-photo="${3:-$root/../shared/bench/Kleiber_by_Lukas_Baubkus.jpg}"
+photo="${3:-$root/bench/data/Kleiber_by_Lukas_Baubkus.jpg}"
 workload="${4:-all}"
 # The distribution's tools: python3-pil lives in the system interpreter, and ImageMagick's convert
 # is named by its full path so that nothing earlier on PATH can stand in for it.
