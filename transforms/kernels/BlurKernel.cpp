@@ -12,7 +12,6 @@
 #include <new>
 #include <vector>
 
-#include "zx/pixel_memory.h"
 
 namespace zx::transforms::kernels {
 namespace {
@@ -103,9 +102,6 @@ Prepared prepare(const BlurSettings& s) {
 // formed in integers in any order and still equal the reference's double sums exactly; the
 // normalisation then runs the reference's own double arithmetic, looked up per SA value.
 
-struct PixelFree {
-  void operator()(uint8_t* p) const { zx::pixel_free(p); }
-};
 
 // 1/SA and the alpha of each possible SA, computed once with the reference's expressions.
 class Normaliser {
@@ -257,37 +253,34 @@ void blur_whole(const BlurSettings& s, const Prepared& p, ConstPixelView src, Pi
   const Normaliser across(double(wx), 255 * wx);
   const Normaliser down(s.colour ? double(wy) / p.intensity : double(wy), 255 * wy);
 
-  // The one intermediate image; every pixel of it is written before it is read.
-  const size_t row_bytes = size_t(W) * 4;
-  std::unique_ptr<uint8_t, PixelFree> mid(static_cast<uint8_t*>(zx::pixel_alloc(row_bytes * size_t(H))));
-  if (!mid) throw std::bad_alloc();
-
+  // The intermediate image is made row by row as the vertical windows first need it (they move
+  // down one row per output row), and only the 2r + 1 rows a window spans are kept, already in
+  // premultiplied form: the same values as a whole intermediate image, without its memory.
   std::vector<int32_t> padded(size_t(W + 4 * rx) * 4, 0), sums(size_t(W) * 4);
-  for (int y = 0; y < H; ++y) {
-    premultiply_pixels(src.row_bytes(y), W, padded.data() + 8 * rx);
-    tent_across(padded.data(), W, rx, s.offset_x, sums.data());
-    across.row(sums.data(), W, reinterpret_cast<uint32_t*>(mid.get() + row_bytes * size_t(y)));
-  }
-
-  // Vertically, row by row: the premultiplied intermediate rows a window needs, kept in a ring.
+  std::vector<uint32_t> line(static_cast<size_t>(W));
   const int slots = 2 * ry + 1;
   std::vector<int32_t> ring(size_t(slots) * size_t(W) * 4);
   std::vector<int> held(size_t(slots), -1);
+  auto intermediate_row = [&](int j) -> const int32_t* {
+    int32_t* row = &ring[size_t(j % slots) * size_t(W) * 4];
+    if (held[size_t(j % slots)] != j) {
+      premultiply_pixels(src.row_bytes(j), W, padded.data() + 8 * rx);
+      tent_across(padded.data(), W, rx, s.offset_x, sums.data());
+      across.row(sums.data(), W, line.data());
+      premultiply_pixels(reinterpret_cast<const uint8_t*>(line.data()), W, row);
+      held[size_t(j % slots)] = j;
+    }
+    return row;
+  };
+
   std::vector<const int32_t*> rows(static_cast<size_t>(slots));
-  std::vector<uint32_t> line(static_cast<size_t>(W));
   std::vector<int32_t> weights(static_cast<size_t>(slots));
   for (int y = 0; y < H; ++y) {
     const int64_t c = y - int64_t{s.offset_y};
     int taps = 0;
     for (int d = -ry; d <= ry; ++d) {
       if (c + d < 0 || c + d >= H) continue;
-      const int j = static_cast<int>(c + d);
-      int32_t* row = &ring[size_t(j % slots) * size_t(W) * 4];
-      if (held[size_t(j % slots)] != j) {
-        premultiply_pixels(mid.get() + row_bytes * size_t(j), W, row);
-        held[size_t(j % slots)] = j;
-      }
-      rows[size_t(taps)] = row;
+      rows[size_t(taps)] = intermediate_row(static_cast<int>(c + d));
       weights[size_t(taps++)] = ry + 1 - std::abs(d);
     }
     tent_down(rows.data(), weights.data(), taps, size_t(W) * 4, sums.data());

@@ -34,12 +34,13 @@ struct BlurSettings {
 // averaged weighted by alpha over the samples present and normalised by multiplying with 1/SA,
 // alpha by the whole kernel sum. With a colour, the vertical pass lays that colour with alpha
 // trunc(colour alpha * curve(a) * (1/255)), the kernel sum being divided by the intensity first.
-// Without a colour and with both radii <= 0 it is composite_over. The only allocation is one
+// Without a colour and with both radii <= 0 it is composite_over. The reference allocates one
 // intermediate image (std::bad_alloc when it cannot be had).
 //
 // blur_argb32 takes an exact integer path when both radii are whole numbers of at most 64 (the
-// sums are then whole numbers, so their order does not matter); otherwise it is the reference,
-// which follows the definition step by step. Both give the same bytes. Radii beyond +-2^20 act as
+// sums are then whole numbers, so their order does not matter), which keeps only the 2r + 1
+// intermediate rows a vertical window spans; otherwise it is the reference, which follows the
+// definition step by step. Both give the same bytes. Radii beyond +-2^20 act as
 // +-2^20 and a NaN radius as 0, a NaN intensity as 1, so every conversion to an integer is defined.
 void blur_argb32(const BlurSettings& settings, ConstPixelView src, PixelView dst);
 void blur_argb32_reference(const BlurSettings& settings, ConstPixelView src, PixelView dst);
