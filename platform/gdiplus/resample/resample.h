@@ -101,8 +101,8 @@ struct DrawRequest {
 };
 
 // Draws as defined above. Allocates only bookkeeping proportional to the device span and the
-// filter's reach; throws std::bad_alloc when that cannot be had. Not noexcept: it runs under fault
-// guards.
+// filter's reach; throws std::bad_alloc when that cannot be had. It runs under fault guards, so it
+// (and all it calls) must stay free to throw.
 void draw(const DrawRequest& request, Path path = Path::Fast);
 
 // Stores one value in every pixel of the target as its format stores it.
