@@ -113,15 +113,16 @@ def test_enumerations_and_constants_are_names():
     assert (zx.zxAliceBlue, zx.zxAqua) == (-984833, -16711681)
 
 
-def test_pixel_arrays_are_numpy_views_in_the_arrays_linear_layout(image):
+def test_pixel_arrays_cross_as_numpy_arrays_in_their_linear_layout(image):
     pixels = np.arange(15, dtype=np.int32).reshape(3, 5) * 7 - 40  # 3 rows of 5: no symmetry to hide a swap
-    image.EncoderOptions["Pixels"] = pixels
-    back = image.EncoderOptions["Pixels"]
-    assert back.shape == (3, 5) and back.dtype == np.int32
-    np.testing.assert_array_equal(back, pixels)
-    assert isinstance(back.base, _runtime._ArrayBlock)  # the returned array's own memory
-    image.EncoderOptions["Unsigned"] = pixels.astype(np.uint32)
-    np.testing.assert_array_equal(image.EncoderOptions["Unsigned"], pixels)
+    flip = zx.Dispatch("Zentarix.TransformFlipAndRotate")
+    flip.FlipType = zx.fartNoRotateFlipX
+    np.testing.assert_array_equal(flip.Apply(pixels), np.fliplr(pixels))
+    flip.FlipType = zx.fartRotate90NoFlip
+    turned = flip.Apply(InputArray=pixels.astype(np.uint32))  # unsigned ARGB keeps its bits
+    assert turned.shape == (5, 3) and turned.dtype == np.int32
+    np.testing.assert_array_equal(turned, np.rot90(pixels, -1))
+    assert isinstance(turned.base, _runtime._ArrayBlock)  # a view of the returned array's own memory
     image.EmptyImage(5, 3)
     histogram = image.GetHistogram(zx.htRed)
     assert histogram.shape == (256,) and histogram[255] == 15

@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
-// A client built against the installed package: loads a photo and saves a smaller JPEG copy of it,
-// through the raster object's own interface (early binding, the vtable the type library describes).
+// A client built against the installed package: loads a photo and saves a JPEG thumbnail of it at
+// most 320 pixels wide or high, through the raster object's own interface (early binding, the
+// vtable the type library describes).
 #include <windows.h>
 
 #include <cstdio>
@@ -18,7 +19,7 @@ int fail(const char* what, HRESULT hr) {
   zx::Bstr text;
   if (GetErrorInfo(0, info.put()) == S_OK && info && SUCCEEDED(info->GetDescription(text.put())) && text.get())
     message = zx::to_utf8(text.view());
-  std::fprintf(stderr, "shrink: %s failed (0x%08X) %s\n", what, static_cast<unsigned>(hr), message.c_str());
+  std::fprintf(stderr, "thumbnail: %s failed (0x%08X) %s\n", what, static_cast<unsigned>(hr), message.c_str());
   return 1;
 }
 
@@ -26,7 +27,7 @@ int fail(const char* what, HRESULT hr) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: shrink PHOTO COPY.jpg\n");
+    std::fprintf(stderr, "usage: thumbnail PHOTO THUMBNAIL.jpg\n");
     return 2;
   }
   if (HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED); FAILED(hr)) return fail("CoInitializeEx", hr);
@@ -38,15 +39,19 @@ int main(int argc, char** argv) {
     LONG width = 0, height = 0;
     image->get_Width(&width);
     image->get_Height(&height);
+    const double scale = 320.0 / (width > height ? width : height);
+    const LONG newWidth = width * scale > 1 ? static_cast<LONG>(width * scale + 0.5) : 1;
+    const LONG newHeight = height * scale > 1 ? static_cast<LONG>(height * scale + 0.5) : 1;
+    if (hr = image->Resize(newWidth, newHeight, rqtHighQualityBicubicMode, -1); FAILED(hr)) return fail("Resize", hr);
 
     zx::Variant quality;
     quality.vt = VT_I4;
-    quality.lVal = 50;
+    quality.lVal = 80;
     image->put_EncoderOptions(zx::Bstr(u"JPEGQuality").get(), quality);
     image->put_OutputFileType(oftJPEG);
     if (hr = image->SaveFile(zx::Bstr(zx::to_utf16(argv[2])).get(), nullptr); FAILED(hr)) return fail("SaveFile", hr);
-    std::printf("%s: %d x %d, saved as %s (JPEG, quality 50)\n", argv[1], static_cast<int>(width),
-                static_cast<int>(height), argv[2]);
+    std::printf("%s: %d x %d, thumbnail %d x %d saved as %s\n", argv[1], static_cast<int>(width),
+                static_cast<int>(height), static_cast<int>(newWidth), static_cast<int>(newHeight), argv[2]);
   }
   CoUninitialize();
   return 0;
