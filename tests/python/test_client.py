@@ -91,7 +91,7 @@ def test_values_survive_a_round_trip_through_a_variant_store(value):
 def test_objects_pass_by_reference_and_come_back_typed(image):
     store = zx.Dispatch("Scripting.Dictionary")
     image.EmptyImage(3, 2)
-    store.Add("image", image)
+    store.Item["image"] = image  # an object is put by reference (PROPERTYPUTREF)
     back = store["image"]
     assert repr(back).startswith("<zentarix.Dispatch IRasterObject") and back.Width == 3
     clone = image.Clone()

@@ -23,8 +23,11 @@ from ._runtime import ComError
 __all__ = ["Dispatch", "Unknown", "ComError"]
 
 # Every thread of the process may create and call objects: they are free-threaded, and the
-# process's multithreaded apartment stays open for as long as the package is loaded.
-_runtime.check(_runtime.CoInitializeEx(None, _runtime.COINIT_MULTITHREADED))
+# process's multithreaded apartment stays open for as long as the package is loaded. A thread that
+# other code already made single-threaded keeps its apartment (RPC_E_CHANGED_MODE) and works too.
+_hr = _runtime.CoInitializeEx(None, _runtime.COINIT_MULTITHREADED)
+if _hr < 0 and _runtime.unsigned(_hr) != 0x80010106:
+    raise _runtime.ComError(_hr, "the COM runtime cannot be initialised")
 
 for _name, _type in _ENUM_TYPES.items():
     globals()[_name] = _type
@@ -35,4 +38,4 @@ for _name, _type in _ENUM_TYPES.items():
 for _name, _value in _typelib.CONSTANTS:
     globals()[_name] = _value
     __all__.append(_name)
-del _name, _type, _member, _value
+del _hr, _name, _type, _member, _value
