@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <initializer_list>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "zx/com.h"
 
@@ -63,16 +65,19 @@ class Script {
 
   HRESULT call(const char16_t* member, WORD kind, std::initializer_list<const VARIANT*> arguments, Variant* result,
                ErrorRecord* error) const {
+    return call(member, kind, std::span<const VARIANT* const>(arguments.begin(), arguments.size()), result, error);
+  }
+  HRESULT call(const char16_t* member, WORD kind, std::span<const VARIANT* const> arguments, Variant* result,
+               ErrorRecord* error) const {
     std::u16string name(member);
     LPOLESTR names[] = {name.data()};
     DISPID dispid = DISPID_UNKNOWN;
     HRESULT hr = m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
     if (FAILED(hr)) return hr;
-    VARIANT reversed[8];
-    UINT count = 0;
-    for (auto it = arguments.end(); it != arguments.begin() && count < 8;) reversed[count++] = **--it;  // borrowed
+    std::vector<VARIANT> reversed;  // borrowed, not copied
+    for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) reversed.push_back(**it);
     DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS parameters = {reversed, nullptr, count, 0};
+    DISPPARAMS parameters = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     if (kind == DISPATCH_PROPERTYPUT) {
       parameters.rgdispidNamedArgs = &putId;  // the value of a put is the named argument
       parameters.cNamedArgs = 1;
