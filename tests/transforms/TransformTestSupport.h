@@ -20,9 +20,10 @@ inline ComPtr<IDispatch> make_transform(const std::u16string& name) {
   return transform;
 }
 
-// Late-bound call by name; arguments given first to last. Returns the HRESULT; *result when given.
+// Late-bound call by name; arguments given first to last. Returns the HRESULT; *result and *error
+// when given.
 inline HRESULT invoke(IDispatch* object, const std::u16string& name, WORD kind, std::vector<Variant> args = {},
-                      Variant* result = nullptr) {
+                      Variant* result = nullptr, EXCEPINFO* error = nullptr) {
   std::u16string copy = name;
   LPOLESTR names[] = {copy.data()};
   DISPID id = 0;
@@ -31,7 +32,7 @@ inline HRESULT invoke(IDispatch* object, const std::u16string& name, WORD kind, 
   DISPID put = DISPID_PROPERTYPUT;
   DISPPARAMS params{reversed.data(), kind == DISPATCH_PROPERTYPUT ? &put : nullptr, UINT(reversed.size()),
                     kind == DISPATCH_PROPERTYPUT ? 1u : 0u};
-  return object->Invoke(id, IID_NULL, 0x400, kind, &params, result, nullptr, nullptr);
+  return object->Invoke(id, IID_NULL, 0x400, kind, &params, result, error, nullptr);
 }
 inline Variant value(LONG v) {
   Variant x;
