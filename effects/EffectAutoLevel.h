@@ -6,7 +6,7 @@
 
 namespace zx::effects {
 
-// Each channel is stretched on its own (a thousandth of the values set aside at each end), so a
+// Each channel is stretched on its own (half a percent of the values set aside at each end), so a
 // colour cast goes too; AutoContrast, which keeps the balance, is Contrast's automatic mode.
 class EffectAutoLevel : public EffectObject<EffectAutoLevel, IEffectAutoLevel> {
  public:

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "RowLoops.h"
+
 namespace zx::effects::kernels {
 namespace {
 
@@ -85,7 +87,7 @@ ChannelHistograms channel_histograms_argb32(ConstPixelView src) {
   return h;
 }
 
-uint64_t histogram_clip(uint64_t values) { return values / 1000; }
+uint64_t histogram_clip(uint64_t values) { return values / 200; }
 
 int histogram_low(const std::array<uint64_t, 256>& counts, uint64_t clip) {
   uint64_t seen = 0;
@@ -102,11 +104,7 @@ int histogram_high(const std::array<uint64_t, 256>& counts, uint64_t clip) {
 }
 
 void greyscale_argb32(ConstPixelView src, PixelView dst) {
-  for (int y = 0; y < src.height; ++y) {
-    const uint32_t* s = src.row(y);
-    uint32_t* d = dst.row(y);
-    for (int x = 0; x < src.width; ++x) d[x] = (s[x] & 0xFF000000u) | luma(s[x]) * 0x010101u;
-  }
+  for (int y = 0; y < src.height; ++y) loops::greyscale(src.row(y), src.width, dst.row(y));
 }
 
 void lightness_argb32(int32_t amount, bool automatic, ConstPixelView src, PixelView dst) {

@@ -31,7 +31,7 @@ struct ChannelHistograms {
   uint64_t pixels = 0;
 };
 ChannelHistograms channel_histograms_argb32(ConstPixelView src);
-// The darkest and lightest values once a thousandth of the counted values is set aside at each end
+// The darkest and lightest values once half a percent of the counted values is set aside at each end
 // (so that a few stray pixels do not decide the stretch): the smallest v with more than `clip`
 // counts at or below it, the largest with more than `clip` at or above.
 int histogram_low(const std::array<uint64_t, 256>& counts, uint64_t clip);

@@ -7,6 +7,8 @@
 #include <numbers>
 #include <vector>
 
+#include "RowLoops.h"
+
 namespace zx::effects::kernels {
 namespace {
 
@@ -121,13 +123,9 @@ void texturize_argb32(int32_t amount, float shift, ConstPixelView src, PixelView
       relief[ty * kTile + tx] =
           static_cast<int16_t>(std::lround(gain * (canvas(tx - half, ty - half) - canvas(tx + half, ty + half))));
   for (int y = 0; y < src.height; ++y) {
-    const uint32_t* s = src.row(y);
-    uint32_t* d = dst.row(y);
     const int16_t* r = relief.data() + (y % kTile) * kTile;
-    for (int x = 0; x < src.width; ++x) {
-      const int o = r[x % kTile];
-      d[x] = add_clamped(s[x], o, o, o);
-    }
+    for (int x = 0; x < src.width; x += kTile)
+      loops::add_offsets(src.row(y) + x, r, std::min(kTile, src.width - x), dst.row(y) + x);
   }
 }
 

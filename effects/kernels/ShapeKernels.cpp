@@ -136,24 +136,28 @@ void page_curl_argb32(const PageCurlSettings& settings, ConstPixelView src, Pixe
   enum Kind { kPage, kBackground, kCurl };
   struct Point {
     Kind kind;
-    double shade;  // page: darkening 0..1; curl: brightness
+    double shade;   // page: darkening 0..1; curl: brightness
+    double margin;  // distance to the nearest border between kinds
   };
   // What lies at (u, v), measured from the corner along its edges.
   auto at = [&](double u, double v) -> Point {
     const double s = (1 - u / cw - v / ch) * depth;  // > 0 beyond the fold line
     if (down) {
-      if (s > 0) return {kBackground, 0};
-      const double qu = u - 2 * s * nu, qv = v - 2 * s * nv;  // the mirror across the fold line
-      if (qu >= 0 && qv >= 0) return {kCurl, 0.82 + 0.18 * (-s / depth)};
+      if (s > 0) return {kBackground, 0, s};
+      // The mirror across the fold line: on the flap when it falls on the cut corner. Mirroring
+      // keeps distances, so the flap's edges are |qu| and |qv| away.
+      const double qu = u - 2 * s * nu, qv = v - 2 * s * nv;
+      if (qu >= 0 && qv >= 0) return {kCurl, 0.82 + 0.18 * (-s / depth), std::min({-s, qu, qv})};
       const double outside = std::max(-qu, -qv);
-      return {kPage, outside < shadow ? 0.4 * (1 - outside / shadow) : 0};
+      return {kPage, outside < shadow ? 0.4 * (1 - outside / shadow) : 0, std::min({-s, std::abs(qu), std::abs(qv)})};
     }
-    if (s > 2 * tube) return {kBackground, 0};
+    if (s > 2 * tube) return {kBackground, 0, s - 2 * tube};
     if (s > 0) {
       const double t = (s - tube) / tube, z = std::sqrt(std::max(0.0, 1 - t * t));
-      return {kCurl, 0.45 + 0.55 * z + 0.35 * std::exp(-((t + 0.35) / 0.2) * ((t + 0.35) / 0.2))};
+      return {kCurl, 0.45 + 0.55 * z + 0.35 * std::exp(-((t + 0.35) / 0.2) * ((t + 0.35) / 0.2)),
+              std::min(s, 2 * tube - s)};
     }
-    return {kPage, -s < shadow ? 0.35 * (1 + s / shadow) : 0};
+    return {kPage, -s < shadow ? 0.35 * (1 + s / shadow) : 0, -s};
   };
   auto colour = [&](const Point& p, uint32_t page) {
     switch (p.kind) {
@@ -173,11 +177,9 @@ void page_curl_argb32(const PageCurlSettings& settings, ConstPixelView src, Pixe
     for (int i = 0; i < columns; ++i) {
       const int x = right ? src.width - 1 - i : i;
       const double u = i + 0.5, v = j + 0.5;
+      // A pixel whose centre lies farther than half its diagonal from every border is one kind.
       const Point centre = at(u, v);
-      bool uniform = true;
-      for (double dv : {-0.5, 0.5})
-        for (double du : {-0.5, 0.5}) uniform = uniform && at(u + du, v + dv).kind == centre.kind;
-      if (uniform) {
+      if (centre.margin > 0.71) {
         d[x] = colour(centre, s[x]);
         continue;
       }
