@@ -13,10 +13,7 @@
 namespace zx::server {
 namespace {
 
-HRESULT g_category_manager_failure = S_OK;  // test hook
-
 HRESULT create_category_manager(ICatRegister** manager) {
-  if (FAILED(g_category_manager_failure)) return g_category_manager_failure;
   return CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_ALL, IID_ICatRegister,
                           reinterpret_cast<void**>(manager));
 }
@@ -50,5 +47,3 @@ HRESULT unregister_server() {
 STDAPI DllRegisterServer() { return zx::server::registration_call(zx::server::register_server); }
 
 STDAPI DllUnregisterServer() { return zx::server::registration_call(zx::server::unregister_server); }
-
-STDAPI_(void) ZxServerFailCategoryManagerForTesting(HRESULT hr) { zx::server::g_category_manager_failure = hr; }

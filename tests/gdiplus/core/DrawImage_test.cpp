@@ -246,7 +246,39 @@ TEST(DrawImage, MatrixOrderAndElements) {
   n.GetElements(e);
   EXPECT_EQ(e[0], static_cast<REAL>(std::cos(std::numbers::pi / 4)));
   EXPECT_EQ(e[4], 10.0f);
+  Matrix product(2, 0, 0, 2, 0, 0);
+  product.Multiply(&n, MatrixOrderAppend);  // scale, then n
+  product.GetElements(e);
+  EXPECT_EQ(e[0], static_cast<REAL>(2 * std::cos(std::numbers::pi / 4)));
   EXPECT_EQ(Matrix(0, 0, 0, 0, 0, 0).Invert(), InvalidParameter);
+}
+
+// A whole image at a point takes its physical size (pixels x surface dpi / image dpi); page units
+// and scale then map world units to device pixels.
+TEST(DrawImage, AtAPointWithResolutionsAndPageUnits) {
+  Pixels source(2, 1, {0xFF0000FFu, 0xFF00FF00u});
+  source.bitmap->SetResolution(48, 48);  // half the surface's 96 dpi: drawn twice as large
+  const struct {
+    Unit unit;
+    REAL scale, x;
+    std::vector<uint32_t> row;
+  } cases[] = {{UnitPixel, 1, 0, {0xFF0000FF, 0xFF0000FF, 0xFF00FF00, 0xFF00FF00, 0, 0}},
+               {UnitPixel, 0.5f, 4, {0, 0, 0xFF0000FF, 0xFF0000FF, 0xFF00FF00, 0xFF00FF00}},
+               {UnitInch, 1, 0.0208333f, {0, 0, 0xFF0000FF, 0xFF0000FF, 0xFF00FF00, 0xFF00FF00}}};
+  for (const auto& c : cases) {
+    Bitmap canvas(6, 1, PixelFormat32bppARGB);
+    Graphics g(&canvas);
+    g.SetInterpolationMode(InterpolationModeNearestNeighbor);
+    g.SetPixelOffsetMode(PixelOffsetModeHalf);
+    g.SetPageUnit(c.unit);
+    g.SetPageScale(c.scale);
+    ASSERT_EQ(g.DrawImage(source.bitmap.get(), c.x, REAL(0)), Ok);
+    for (int i = 0; i < 6; ++i) {
+      Color got;
+      canvas.GetPixel(i, 0, &got);
+      EXPECT_EQ(got.GetValue(), c.row[size_t(i)]) << "unit " << c.unit << " column " << i;
+    }
+  }
 }
 
 }  // namespace
