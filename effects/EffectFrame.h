@@ -15,16 +15,15 @@ struct EffectIdentity : transforms::TransformIdentity {
 
 // In a class body: the identity of EffectName (reports carry its CLSID, its interface and its
 // versioned ProgID as source; GDI+ failures name "ApplyMe").
-#define ZX_EFFECT_IDENTITY(Name)                                                                                   \
-  static constexpr EffectIdentity kIdentity {                                                                      \
-    {CLSID_Effect##Name, IID_IEffect##Name, u"Effect" #Name, u"ApplyMe"}, u"" #Name                                \
-  }
+#define ZX_EFFECT_IDENTITY(Name)                                                   \
+  static constexpr EffectIdentity kIdentity{                                       \
+      {CLSID_Effect##Name, IID_IEffect##Name, u"Effect" #Name, u"ApplyMe"}, u"" #Name}
 
 // A property pair over a member: the getter refuses a null pointer with E_POINTER, the setter
 // stores any value and answers S_OK (the raster object does not look at setters' results, so a
 // refusing setter would silently leave the old value; ApplyMe checks the settings instead).
-#define ZX_EFFECT_PROPERTY(Type, Name, member)                                              \
-  STDMETHOD(get_##Name)(Type * pVal) override { return this->read(pVal, member); }        \
+#define ZX_EFFECT_PROPERTY(Type, Name, member)                                     \
+  STDMETHOD(get_##Name)(Type* pVal) override { return this->read(pVal, member); }  \
   STDMETHOD(put_##Name)(Type newVal) override { return this->store(member, newVal); }
 
 // The texts of an effect's reports.

@@ -22,7 +22,8 @@ class EffectPageCurl : public EffectObject<EffectPageCurl, IEffectPageCurl> {
   HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result) {
     if (const HRESULT hr = positive(u"Width", m_width); FAILED(hr)) return hr;
     if (const HRESULT hr = positive(u"Height", m_height); FAILED(hr)) return hr;
-    if (const HRESULT hr = within(u"CurlMode", m_curlMode, pcmLeftTopCurlUp, pcmLeftBottomCurlDown); FAILED(hr)) return hr;
+    if (const HRESULT hr = within(u"CurlMode", m_curlMode, pcmLeftTopCurlUp, pcmLeftBottomCurlDown); FAILED(hr))
+      return hr;
     kernels::PageCurlSettings settings;
     settings.width = m_width;
     settings.height = m_height;

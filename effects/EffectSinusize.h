@@ -34,7 +34,8 @@ class EffectSinusize : public EffectObject<EffectSinusize, IEffectSinusize> {
     waves.vertical_amplitude = m_verticalAmplitude;
     waves.vertical_wavelength = m_verticalWaveLength;
     waves.vertical_phase = m_verticalStartPhase;
-    return run(input, result, kernels::sinusize_argb32, waves, std::optional<uint32_t>(static_cast<uint32_t>(m_background)));
+    return run(input, result, kernels::sinusize_argb32, waves,
+               std::optional<uint32_t>(static_cast<uint32_t>(m_background)));
   }
 
  private:

@@ -12,9 +12,7 @@ class EffectWaddle : public EffectObject<EffectWaddle, IEffectWaddle> {
  public:
   ZX_EFFECT_IDENTITY(Waddle);
 
-  HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result) {
-    return run(input, result, kernels::waddle_argb32);
-  }
+  HRESULT work(Gdiplus::Bitmap* input, Gdiplus::Bitmap** result) { return run(input, result, kernels::waddle_argb32); }
 };
 
 }  // namespace zx::effects

@@ -30,16 +30,16 @@ namespace {
 
 // One row per class: registered as "ZentarixEffects.<Name>" (versioned ".1"), programmable, no
 // categories. The raster object reaches them by CLSID; scripts by ProgID.
-#define ZX_EFFECT_ROW(Name)                                                                                     \
-  {&CLSID_Effect##Name, &CLSID_Effect##Name, u"Effect" #Name, u"ZentarixEffects." #Name ".1",                 \
+#define ZX_EFFECT_ROW(Name)                                                                     \
+  {&CLSID_Effect##Name, &CLSID_Effect##Name, u"Effect" #Name, u"ZentarixEffects." #Name ".1", \
    u"ZentarixEffects." #Name, u"" #Name " Effect", true, &server::create_instance<Effect##Name>, {}}
 
 constexpr server::ClassEntry kClasses[] = {
-    ZX_EFFECT_ROW(AutoLevel),   ZX_EFFECT_ROW(Antialiasing), ZX_EFFECT_ROW(Greyscale),    ZX_EFFECT_ROW(Waddle),
-    ZX_EFFECT_ROW(Lightness),   ZX_EFFECT_ROW(Contrast),     ZX_EFFECT_ROW(AddNoise),     ZX_EFFECT_ROW(Spray),
-    ZX_EFFECT_ROW(Mosaic),      ZX_EFFECT_ROW(Sinusize),     ZX_EFFECT_ROW(Swirl),        ZX_EFFECT_ROW(EllipseCrop),
-    ZX_EFFECT_ROW(Solarize),    ZX_EFFECT_ROW(HSLColorize),  ZX_EFFECT_ROW(Texturize),    ZX_EFFECT_ROW(Sharpen),
-    ZX_EFFECT_ROW(Emboss),      ZX_EFFECT_ROW(EdgeDetect),   ZX_EFFECT_ROW(SwapChannels), ZX_EFFECT_ROW(Buttonize),
+    ZX_EFFECT_ROW(AutoLevel), ZX_EFFECT_ROW(Antialiasing), ZX_EFFECT_ROW(Greyscale),    ZX_EFFECT_ROW(Waddle),
+    ZX_EFFECT_ROW(Lightness), ZX_EFFECT_ROW(Contrast),     ZX_EFFECT_ROW(AddNoise),     ZX_EFFECT_ROW(Spray),
+    ZX_EFFECT_ROW(Mosaic),    ZX_EFFECT_ROW(Sinusize),     ZX_EFFECT_ROW(Swirl),        ZX_EFFECT_ROW(EllipseCrop),
+    ZX_EFFECT_ROW(Solarize),  ZX_EFFECT_ROW(HSLColorize),  ZX_EFFECT_ROW(Texturize),    ZX_EFFECT_ROW(Sharpen),
+    ZX_EFFECT_ROW(Emboss),    ZX_EFFECT_ROW(EdgeDetect),   ZX_EFFECT_ROW(SwapChannels), ZX_EFFECT_ROW(Buttonize),
     ZX_EFFECT_ROW(PageCurl),
 };
 static_assert(std::size(kClasses) == zxeffects_coclass_count);

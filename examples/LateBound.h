@@ -29,8 +29,9 @@ struct ErrorRecord : EXCEPINFO {
 inline int fail(const char* program, const std::string& what, HRESULT hr, const EXCEPINFO* error = nullptr) {
   std::fprintf(stderr, "%s: %s failed (0x%08X)", program, what.c_str(), static_cast<unsigned>(hr));
   if (error && error->bstrDescription)
-    std::fprintf(stderr, ": %s",
-                 zx::to_utf8(std::u16string_view(error->bstrDescription, SysStringLen(error->bstrDescription))).c_str());
+    std::fprintf(
+        stderr, ": %s",
+        zx::to_utf8(std::u16string_view(error->bstrDescription, SysStringLen(error->bstrDescription))).c_str());
   std::fprintf(stderr, "\n");
   return 1;
 }
@@ -83,8 +84,8 @@ class Script {
       parameters.cNamedArgs = 1;
     }
     Variant ignored;
-    return m_object->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters, result ? result : &ignored,
-                            error, nullptr);
+    return m_object->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters, result ? result : &ignored, error,
+                            nullptr);
   }
 
   IDispatch* get() const { return m_object.get(); }

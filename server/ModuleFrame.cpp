@@ -258,7 +258,8 @@ HRESULT register_classes(std::span<const ClassEntry> table, const ZX_TYPELIB_DES
   return ZxRegisterTypeLib(&typelib, module.c_str(), nullptr);
 }
 
-HRESULT unregister_classes(std::span<const ClassEntry> table, const ZX_TYPELIB_DESC& typelib, ICatRegister* categories) {
+HRESULT unregister_classes(std::span<const ClassEntry> table, const ZX_TYPELIB_DESC& typelib,
+                           ICatRegister* categories) {
   const std::u16string module = module_path();
   HRESULT first = S_OK;
   for (const ClassEntry& row : table) {

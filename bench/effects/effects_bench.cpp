@@ -54,8 +54,8 @@ zx::ComPtr<IGDIPlusTransform> make(int which, const std::vector<EffectArgument>&
   void* const* entries = *reinterpret_cast<void* const* const*>(object.get());
   for (size_t i = 0; i < effect.count; ++i) {
     const auto& call = effect.setters[i];
-    const EffectArgument value = call.argument == zx::effects::kConstant ? EffectArgument(call.constant)
-                                                                        : arguments[size_t(call.argument)];
+    const EffectArgument value =
+        call.argument == zx::effects::kConstant ? EffectArgument(call.constant) : arguments[size_t(call.argument)];
     if (call.kind == zx::effects::ArgumentKind::Float)
       reinterpret_cast<HRESULT (*)(IDispatch*, FLOAT)>(entries[call.entry])(object.get(), value.real);
     else
@@ -84,8 +84,8 @@ void BM_Memcpy(benchmark::State& state) {
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The arguments of each case: what docs/effects.md shows, scaled to the photo where they are sizes.
-#define ZX_EFFECT_CASE(Name, ...)                                                                      \
-  void BM_##Name(benchmark::State& state) { run(state, zx::effects::k##Name, {__VA_ARGS__}); }        \
+#define ZX_EFFECT_CASE(Name, ...)                                                              \
+  void BM_##Name(benchmark::State& state) { run(state, zx::effects::k##Name, {__VA_ARGS__}); } \
   BENCHMARK(BM_##Name)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 ZX_EFFECT_CASE(AutoLevel);

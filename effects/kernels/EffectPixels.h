@@ -21,7 +21,9 @@ inline int clamp_channel(int v) { return std::clamp(v, 0, 255); }
 
 // The luma of Rec. 601 in 16-bit fixed point (weights 0.299, 0.587, 0.114 summing to exactly 1),
 // rounded: white stays 255 and a grey stays itself.
-constexpr uint32_t luma(uint32_t c) { return (19595 * red_of(c) + 38470 * green_of(c) + 7471 * blue_of(c) + 32768) >> 16; }
+constexpr uint32_t luma(uint32_t c) {
+  return (19595 * red_of(c) + 38470 * green_of(c) + 7471 * blue_of(c) + 32768) >> 16;
+}
 
 // splitmix64: a fast generator with good statistics, seeded per image so that a result depends only
 // on the image and the settings, and two applications to one image differ only when the image does.

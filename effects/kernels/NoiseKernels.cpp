@@ -45,8 +45,8 @@ constexpr int kTile = 256;
 
 // A lattice value in [0, 1) for the cell (i, j) of a lattice of `cells` cells per tile side.
 double lattice(int i, int j, int cells, uint32_t salt) {
-  uint32_t h = uint32_t((i % cells + cells) % cells) * 0x8DA6B343u ^ uint32_t((j % cells + cells) % cells) * 0xD8163841u ^
-               salt * 0xCB1AB31Fu;
+  uint32_t h = uint32_t((i % cells + cells) % cells) * 0x8DA6B343u ^
+               uint32_t((j % cells + cells) % cells) * 0xD8163841u ^ salt * 0xCB1AB31Fu;
   h ^= h >> 13;
   h *= 0x5BD1E995u;
   h ^= h >> 15;
@@ -87,8 +87,9 @@ void add_noise_argb32(int32_t amount, bool monochrome, ConstPixelView src, Pixel
     for (int x = 0; x < src.width; ++x) {
       const uint64_t r = random.next();
       const int b = noise[r & kMask];
-      d[x] = monochrome ? add_clamped(s[x], b, b, b)
-                        : add_clamped(s[x], b, noise[(r >> kQuantileBits) & kMask], noise[(r >> 2 * kQuantileBits) & kMask]);
+      d[x] = monochrome
+                 ? add_clamped(s[x], b, b, b)
+                 : add_clamped(s[x], b, noise[(r >> kQuantileBits) & kMask], noise[(r >> 2 * kQuantileBits) & kMask]);
     }
   }
 }

@@ -60,7 +60,8 @@ void mosaic_argb32(int32_t cellWidth, int32_t cellHeight, ConstPixelView src, Pi
       colours[c] = cells[c].mean(uint64_t(std::min(cw, src.width - c * cw)) * uint64_t(y1 - y0));
     for (int y = y0; y < y1; ++y) {
       uint32_t* d = dst.row(y);
-      for (int c = 0, x0 = 0; c < columns; ++c, x0 += cw) std::fill(d + x0, d + std::min(src.width, x0 + cw), colours[c]);
+      for (int c = 0, x0 = 0; c < columns; ++c, x0 += cw)
+        std::fill(d + x0, d + std::min(src.width, x0 + cw), colours[c]);
     }
   }
 }
@@ -70,7 +71,9 @@ void ellipse_crop_argb32(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t 
   const double cx = x, cy = y, hx = rx, hy = ry;
   // Half the ellipse's width at vertical distance t from the centre (negative beyond its reach).
   auto half_width = [&](double t) { return t >= hy ? -1.0 : hx * std::sqrt(1 - (t / hy) * (t / hy)); };
-  auto inside = [&](double px, double py) { return ((px - cx) / hx) * ((px - cx) / hx) + ((py - cy) / hy) * ((py - cy) / hy) <= 1; };
+  auto inside = [&](double px, double py) {
+    return ((px - cx) / hx) * ((px - cx) / hx) + ((py - cy) / hy) * ((py - cy) / hy) <= 1;
+  };
   for (int row = 0; row < src.height; ++row) {
     const uint32_t* s = src.row(row);
     uint32_t* d = dst.row(row);
@@ -79,7 +82,8 @@ void ellipse_crop_argb32(int32_t x, int32_t y, int32_t rx, int32_t ry, uint32_t 
     // and widest nearest to it: pixels within the narrowest span are wholly inside, pixels beyond
     // the widest wholly outside.
     const double narrow = half_width(dy + 0.5), wide = half_width(std::max(0.0, dy - 0.5));
-    const double inFrom = narrow < 0 ? 1e18 : std::ceil(cx - narrow + 0.5), inTo = narrow < 0 ? -1e18 : std::floor(cx + narrow - 0.5);
+    const double inFrom = narrow < 0 ? 1e18 : std::ceil(cx - narrow + 0.5),
+                 inTo = narrow < 0 ? -1e18 : std::floor(cx + narrow - 0.5);
     const double outBefore = wide < 0 ? 1e18 : cx - wide - 0.5, outAfter = wide < 0 ? -1e18 : cx + wide + 0.5;
     for (int col = 0; col < src.width; ++col) {
       if (col >= inFrom && col <= inTo) {
@@ -129,9 +133,9 @@ void page_curl_argb32(const PageCurlSettings& settings, ConstPixelView src, Pixe
   const int corner = (settings.mode >> 1) & 3;  // 0 left top, 1 right top, 2 right bottom, 3 left bottom
   const bool right = corner == 1 || corner == 2, bottom = corner >= 2, down = settings.mode & 1;
   const double cw = settings.width, ch = settings.height, length = std::hypot(cw, ch);
-  const double depth = cw * ch / length;            // from the fold line to the corner
+  const double depth = cw * ch / length;              // from the fold line to the corner
   const double nu = -ch / length, nv = -cw / length;  // unit normal towards the corner
-  const double tube = std::max(1.0, depth / 6);      // the tube's radius
+  const double tube = std::max(1.0, depth / 6);       // the tube's radius
   const double shadow = std::max(2.0, depth / 10);    // how far shadows reach
   enum Kind { kPage, kBackground, kCurl };
   struct Point {
@@ -161,9 +165,12 @@ void page_curl_argb32(const PageCurlSettings& settings, ConstPixelView src, Pixe
   };
   auto colour = [&](const Point& p, uint32_t page) {
     switch (p.kind) {
-      case kPage: return p.shade > 0 ? scaled(page, 1 - p.shade) : page;
-      case kBackground: return settings.background;
-      case kCurl: break;
+      case kPage:
+        return p.shade > 0 ? scaled(page, 1 - p.shade) : page;
+      case kBackground:
+        return settings.background;
+      case kCurl:
+        break;
     }
     return scaled(settings.curl_colour, p.shade);
   };

@@ -102,7 +102,8 @@ std::vector<Split> offsets(int count, double amplitude, double wavelength, doubl
   std::vector<Split> out(static_cast<size_t>(count), Split{0, 0});
   if (wavelength == 0 || amplitude == 0) return out;
   const double phase = phaseDegrees * std::numbers::pi / 180;
-  for (int i = 0; i < count; ++i) out[i] = split(-amplitude * std::sin(2 * std::numbers::pi * i / wavelength + phase), size);
+  for (int i = 0; i < count; ++i)
+    out[i] = split(-amplitude * std::sin(2 * std::numbers::pi * i / wavelength + phase), size);
   return out;
 }
 
@@ -116,8 +117,8 @@ uint32_t sample_bilinear(ConstPixelView src, double x, double y, std::optional<u
 void sinusize_argb32(const SineWaves& waves, std::optional<uint32_t> background, ConstPixelView src, PixelView dst) {
   // A row's sideways shift is one number for the whole row, a column's vertical one for the whole
   // column: both are split once, and each pixel only adds them to its own position.
-  const std::vector<Split> across = offsets(src.height, waves.horizontal_amplitude, waves.horizontal_wavelength,
-                                            waves.horizontal_phase, src.width);
+  const std::vector<Split> across =
+      offsets(src.height, waves.horizontal_amplitude, waves.horizontal_wavelength, waves.horizontal_phase, src.width);
   const std::vector<Split> down =
       offsets(src.width, waves.vertical_amplitude, waves.vertical_wavelength, waves.vertical_phase, src.height);
   const Sampler sampler(src, background);
@@ -171,7 +172,8 @@ void swirl_argb32(double degrees, ConstPixelView src, PixelView dst) {
           const double c = table.cosine[i] + (table.cosine[i + 1] - table.cosine[i]) * f;
           const double sn = table.sine[i] + (table.sine[i + 1] - table.sine[i]) * f;
           // Counter-clockwise on screen (y grows downwards): the source lies clockwise of the target.
-          const Split sx = split(cx + (u * c - v * sn) * rx, src.width), sy = split(cy + (u * sn + v * c) * ry, src.height);
+          const Split sx = split(cx + (u * c - v * sn) * rx, src.width),
+                      sy = split(cy + (u * sn + v * c) * ry, src.height);
           d[x] = sampler.at(sx.whole, sy.whole, sx.fraction, sy.fraction);
         }
       }

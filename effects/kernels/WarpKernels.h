@@ -9,8 +9,9 @@ namespace zx::effects::kernels {
 
 // The colour at (x, y) between pixel centres (which lie at whole numbers), from the four nearest
 // pixels weighted by distance in 1/128 steps: opaque ones interpolated channel by channel, others
-// weighted by alpha too, so that transparent pixels lend no colour. Positions outside the image take the background for the missing pixels, or with none
-// the nearest edge pixel. At whole-number positions the pixel comes back exactly (alpha 0: 0).
+// weighted by alpha too, so that transparent pixels lend no colour. Positions outside the image take the background for
+// the missing pixels, or with none the nearest edge pixel. At whole-number positions the pixel comes back exactly
+// (alpha 0: 0).
 uint32_t sample_bilinear(ConstPixelView src, double x, double y, std::optional<uint32_t> background);
 
 struct SineWaves {

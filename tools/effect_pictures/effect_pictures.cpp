@@ -93,7 +93,8 @@ int run(const std::string& photo, const std::filesystem::path& folder, LONG widt
   original.call(u"Height", DISPATCH_PROPERTYGET, {}, &fullHeight, &error);
   const LONG height = static_cast<LONG>(int64_t{width} * fullHeight.lVal / fullWidth.lVal);
   const Variant w = number(width), h = number(height);
-  if (FAILED(hr = original.call(u"Resize", DISPATCH_METHOD, {&w, &h}, nullptr, &error))) return fail("Resize", hr, &error);
+  if (FAILED(hr = original.call(u"Resize", DISPATCH_METHOD, {&w, &h}, nullptr, &error)))
+    return fail("Resize", hr, &error);
   // The small picture is kept losslessly for the effects and as a JPEG for the page.
   const std::filesystem::path small = folder / "original.png";
   const Variant smallName = text(small.string());
