@@ -144,7 +144,7 @@ void waddle_argb32(ConstPixelView src, PixelView dst) {
 void swirl_argb32(double degrees, ConstPixelView src, PixelView dst) {
   static const TurnTable table;
   const double cx = (src.width - 1) / 2.0, cy = (src.height - 1) / 2.0;
-  const double rx = src.width / 2.0, ry = src.height / 2.0;
+  const double rx = src.width / 2.0, ry = src.height / 2.0, perRx = 1 / rx;
   // Turns are taken modulo 2^20: beyond that many whole turns the position within one turn is
   // below the precision of a double anyway.
   const double turns = std::fmod(degrees / 360.0, 1 << 20);
@@ -159,7 +159,7 @@ void swirl_argb32(double degrees, ConstPixelView src, PixelView dst) {
         uint32_t* d = dst.row(y);
         const double v = (y - cy) / ry;
         for (int x = left; x < std::min(left + kTile, src.width); ++x) {
-          const double u = (x - cx) / rx, r2 = u * u + v * v;
+          const double u = (x - cx) * perRx, r2 = u * u + v * v;
           if (r2 >= 1) {  // outside the ellipse nothing moves
             d[x] = s[x];
             continue;
@@ -168,7 +168,7 @@ void swirl_argb32(double degrees, ConstPixelView src, PixelView dst) {
           // The turn in 4096ths, reduced to one turn, then cosine and sine interpolated linearly.
           const Split step = split(turns * rest * rest * 4096, kMaxSteps);
           const int i = step.whole & 4095;
-          const double f = step.fraction / double(kOne);
+          const double f = step.fraction * (1.0 / kOne);
           const double c = table.cosine[i] + (table.cosine[i + 1] - table.cosine[i]) * f;
           const double sn = table.sine[i] + (table.sine[i + 1] - table.sine[i]) * f;
           // Counter-clockwise on screen (y grows downwards): the source lies clockwise of the target.
