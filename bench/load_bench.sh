@@ -7,7 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$(cd "${1:-$root/build}" && pwd)"
 runs="${2:-9}"
-photo="${3:-$root/../shared/bench/Kleiber_by_Lukas_Baubkus.jpg}"
+photo="${3:-$root/bench/data/Kleiber_by_Lukas_Baubkus.jpg}"
 # The distribution's interpreter, which python3-pil installs into (a user's pyenv may shadow it).
 python=/usr/bin/python3
 

@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$(cd "${1:-$root/build}" && pwd)"
 runs="${2:-7}"
-photo="${3:-$root/../shared/bench/Kleiber_by_Lukas_Baubkus.jpg}"
+photo="${3:-$root/bench/data/Kleiber_by_Lukas_Baubkus.jpg}"
 workload="${4:-all}"
 # The distribution's tools: python3-pil lives in the system interpreter, and ImageMagick's convert
 # is named by its full path so that nothing earlier on PATH can stand in for it.
@@ -50,35 +50,11 @@ Image.open(sys.argv[1]).convert("1", dither=Image.NONE).save(sys.argv[2])' "$pho
   esac
 }
 
-# Milliseconds of wall time of one run; a failing run stops the benchmark.
-time_ms() {
-  local start end
-  start=$(date +%s%N)
-  run "$1" || { echo "save_bench: $1 failed" >&2; exit 1; }
-  end=$(date +%s%N)
-  echo $(((end - start) / 1000000))
-}
-
-declare -A samples
-for name in "${names[@]}"; do run "$name"; done  # warm the page cache and the loaders
-# Interleaved, so that a change in machine load touches all alike.
-for ((i = 0; i < runs; i++)); do
-  for name in "${names[@]}"; do samples[$name]+="$(time_ms "$name") "; done
-done
-
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-fastest() { tr ' ' '\n' <<<"$1" | grep . | sort -n | head -1; }
-m() { median "${samples[$1]}"; }
+source "$root/bench/bench_lib.sh"
+sample_interleaved
 
 echo "image: $photo ($runs runs each, whole processes, wall time)"
-printf '%-14s %10s %10s\n' tool median_ms min_ms
-for name in "${names[@]}"; do
-  printf '%-14s %10s %10s\n' "$name" "$(m "$name")" "$(fastest "${samples[$name]}")"
-done
-ratio() {  # ratio <label> <ours> <theirs> <target text>
-  [ -n "${samples[$2]:-}" ] && [ -n "${samples[$3]:-}" ] || return 0
-  awk -v l="$1" -v o="$(m "$2")" -v t="$(m "$3")" -v g="$4" 'BEGIN { printf "%-32s %.2f (target %s)\n", l, o / t, g }'
-}
+print_samples
 ratio "jpeg80: Zentarix / Pillow" zx-jpeg80 pillow-jpeg80 "< 1"
 ratio "jpeg80: Zentarix / djpeg|cjpeg" zx-jpeg80 djpeg-cjpeg80 "<= 2.5"
 ratio "bmp1:   Zentarix / Pillow" zx-bmp1 pillow-bmp1 "< 1"

@@ -82,13 +82,15 @@ inline constexpr const OLECHAR* kCombineFailedPrefix[] = {
 };
 inline constexpr OLECHAR kCombineMethodName[] = u"Combine";
 
-// Flood fill and histogram.
+// Flood fill, histogram and drawing on a device context.
 inline constexpr OLECHAR kFloodFillNoImage[] = u"Cannot apply flood fill because the image is not loaded!";
 inline constexpr OLECHAR kFloodFillBadMode[] = u"Wrong flood fill mode!";
 inline constexpr OLECHAR kFloodFillOutOfBounds[] = u"You try to apply flood fill out of bounds!";
 inline constexpr OLECHAR kHistogramNoImage[] = u"The image is not loaded! Cannot obtain histogram from empty image.";
 inline constexpr OLECHAR kHistogramNoArray[] = u"Cannot allocate array to hold histogram values!";
 inline constexpr OLECHAR kHistogramBadType[] = u"Wrong histogram type!";
+inline constexpr OLECHAR kDrawOnHdcNoImage[] = u"Cannot draw empty image on DC!";
+inline constexpr OLECHAR kCannotDrawOnDc[] = u"Cannot draw on given DC!";
 
 // Loading, and saving to an OLE picture.
 inline constexpr OLECHAR kGifLzwDisabled[] =

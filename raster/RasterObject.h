@@ -4,7 +4,10 @@
 #include <gdiplus.h>
 #include <scrrun.h>
 
+#include <initializer_list>
+
 #include "ComObject.h"
+#include "ExternalEffects.h"
 #include "zentarix.h"
 
 struct IPictureTransform;
@@ -53,7 +56,10 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   STDMETHOD(get_CurrentFileType)(OutputFileTypes* pVal) override;
   STDMETHOD(SavePicture)(IPictureDisp** Picture) override;
   STDMETHOD(LoadPicture)(IPictureDisp* Picture) override;
-  // Effect methods (E_NOTIMPL until the effects are built).
+  // Effect methods (RasterObject_Effects.cpp): each creates its transform by class (CLSCTX 0x17; a
+  // failure is returned without an error record), calls its setters in a fixed order (their
+  // results ignored, except Resize's size setters, whose failure is returned at once) and returns
+  // ApplyTransform's result. The transform is released on every exit.
   STDMETHOD(FlipAndRotate)(FlipAndRotateTypes Type) override;
   STDMETHOD(Rotate)(FLOAT Angle, LONG BackgroundColor) override;
   STDMETHOD(Resize)(LONG NewWidth, LONG NewHeight, ResizeQualityTypes Quality, LONG BackgroundColor) override;
@@ -101,6 +107,8 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   STDMETHOD(put_EncoderOptions)(BSTR ParamName, VARIANT newVal) override;
   // Empties the store and puts "OutputFileType" = "Auto"; the fields keep their values.
   STDMETHOD(ResetEncoderOptions)() override;
+  // Draws the whole image scaled into (TopX, TopY, Width, Height) of a memory DC, pixel offset Half,
+  // SourceOver; "Cannot draw empty image on DC!" or "Cannot draw on given DC!" with E_FAIL.
   STDMETHOD(DrawOnHDC)(LONG hDC, LONG TopX, LONG TopY, LONG Width, LONG Height,
                        ResizeQualityTypes ResizeQuality) override;
   // A new 256-bin VT_I4 vector in *Histogram (an array already there is destroyed first).
@@ -131,6 +139,10 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   HRESULT put_option(LPCOLESTR name, const VARIANT& value) noexcept;
   // Clears the options store and puts "OutputFileType" = "Auto".
   HRESULT reset_options() noexcept;
+  // An effect's transform handed to our own ApplyTransform.
+  HRESULT apply_own(IDispatch* transform);
+  // An external effect of the shared table, its setters called by vtable entry.
+  HRESULT apply_external(int which, std::initializer_list<effects::EffectArgument> arguments);
   // The three ways of ApplyTransform, tried in this order.
   HRESULT apply_gdiplus_transform(IGDIPlusTransform* transform);
   HRESULT apply_picture_transform(IPictureTransform* transform);

@@ -7,6 +7,7 @@
 #include "ErrorReporting.h"
 #include "RasterMessages.h"
 #include "RasterObject.h"
+#include "ResizeQuality.h"
 #include "kernels/FloodFill.h"
 #include "kernels/Histogram.h"
 
@@ -95,6 +96,22 @@ HRESULT RasterObject::GetHistogram(HistogramTypes HistogramType, SAFEARRAY** His
     lock.unlock();
     if (!known) return report(msg::kHistogramBadType, E_INVALIDARG);
     return access.unaccess();
+  });
+}
+
+HRESULT RasterObject::DrawOnHDC(LONG hDC, LONG TopX, LONG TopY, LONG Width, LONG Height,
+                                ResizeQualityTypes ResizeQuality) {
+  if (!m_bitmap) return report(msg::kDrawOnHdcNoImage, E_FAIL);
+  return server::com_call([&] {
+    Gdiplus::Graphics surface(static_cast<HDC>(hDC));
+    if (surface.GetLastStatus() != Gdiplus::Ok) return report(msg::kCannotDrawOnDc, E_FAIL);
+    surface.SetInterpolationMode(transforms::interpolation_for(ResizeQuality));
+    surface.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    const Gdiplus::Status drawn = surface.DrawImage(
+        m_bitmap, Gdiplus::RectF(Gdiplus::REAL(TopX), Gdiplus::REAL(TopY), Gdiplus::REAL(Width), Gdiplus::REAL(Height)),
+        0, 0, Gdiplus::REAL(m_bitmap->GetWidth()), Gdiplus::REAL(m_bitmap->GetHeight()), Gdiplus::UnitPixel);
+    if (drawn != Gdiplus::Ok) return report(GdiplusErrorMessage(drawn, msg::kObjectName, u"DrawOnHDC", 0), E_FAIL);
+    return S_OK;
   });
 }
 

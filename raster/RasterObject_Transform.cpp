@@ -77,9 +77,11 @@ HRESULT RasterObject::apply_gdiplus_transform(IGDIPlusTransform* transform) {
   }
   Gdiplus::Bitmap* result = nullptr;
   const HRESULT hr = transform->ApplyMe(reinterpret_cast<LONG*>(input), reinterpret_cast<LONG**>(&result));
+  // A failing transform may leave the bitmap it made in the slot; it is ours to delete. A transform
+  // that hands the input back must not make us delete the bitmap we keep.
+  std::unique_ptr<Gdiplus::Bitmap> made(result != input ? result : nullptr);
   if (FAILED(hr)) return hr;
-  // A transform that hands the input back as its result must not make us delete the bitmap we keep.
-  if (result != input) replace_bitmap(result);
+  if (result != input) replace_bitmap(made.release());
   return S_OK;
 }
 

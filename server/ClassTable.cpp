@@ -13,6 +13,18 @@
 #include "RasterObject.h"
 #include "SWFEncoderInfo.h"
 #include "TIFFEncoderInfo.h"
+#include "TransformCrop.h"
+#include "TransformEqualize.h"
+#include "TransformErosion.h"
+#include "TransformExpand.h"
+#include "TransformFastBlur.h"
+#include "TransformFlipAndRotate.h"
+#include "TransformGlow.h"
+#include "TransformNoiseRemove.h"
+#include "TransformResize.h"
+#include "TransformRotate.h"
+#include "TransformShadow.h"
+#include "TransformTransparentize.h"
 #include "zentarix.h"
 
 namespace zx::server {
@@ -27,13 +39,13 @@ constexpr CATID kEncoderCategories[] = {CATID_ZentarixImageEncoders};
 // ProgIDs and descriptions are the registry's, cut-short ProgIDs and short brush names included.
 constexpr ClassEntry kClasses[] = {
     {&CLSID_RasterObject, &CLSID_RasterObject, u"RasterObject", u"Zentarix.RasterObject.1", u"Zentarix.RasterObject", u"RasterObject Class", true, &create_instance<raster::RasterObject>, {}},
-    {&CLSID_TransformFlipAndRotate, &CLSID_TransformFlipAndRotate, u"TransformFlipAndRotate", u"Zentarix.TransformFlipAndRotate.1", u"Zentarix.TransformFlipAndRotate", u"TransformFlipAndRotate Class", true, nullptr, {}},
+    {&CLSID_TransformFlipAndRotate, &CLSID_TransformFlipAndRotate, u"TransformFlipAndRotate", u"Zentarix.TransformFlipAndRotate.1", u"Zentarix.TransformFlipAndRotate", u"TransformFlipAndRotate Class", true, &create_instance<transforms::TransformFlipAndRotate>, {}},
     {&CLSID_RasterCollection, &CLSID_RasterCollection, u"RasterCollection", u"Zentarix.RasterCollection.1", u"Zentarix.RasterCollection", u"RasterCollection Class", true, nullptr, {}},
     {&kNull, &CLSID_RasterItem, u"RasterItem", u"Zentarix.RasterItem.1", u"Zentarix.RasterItem", u"RasterItem Class", true, nullptr, {}},
-    {&CLSID_TransformResize, &CLSID_TransformResize, u"TransformResize", u"Zentarix.TransformResize.1", u"Zentarix.TransformResize", u"TransformResize Class", true, nullptr, {}},
-    {&CLSID_TransformCrop, &CLSID_TransformCrop, u"TransformCrop", u"Zentarix.TransformCrop.1", u"Zentarix.TransformCrop", u"TransformCrop Class", true, nullptr, {}},
-    {&CLSID_TransformEqualize, &CLSID_TransformEqualize, u"TransformEqualize", u"Zentarix.TransformEquali.1", u"Zentarix.TransformEqualize", u"TransformEqualize Class", true, nullptr, {}},
-    {&CLSID_TransformRotate, &CLSID_TransformRotate, u"TransformRotate", u"Zentarix.TransformRotate.1", u"Zentarix.TransformRotate", u"TransformRotate Class", true, nullptr, {}},
+    {&CLSID_TransformResize, &CLSID_TransformResize, u"TransformResize", u"Zentarix.TransformResize.1", u"Zentarix.TransformResize", u"TransformResize Class", true, &create_instance<transforms::TransformResize>, {}},
+    {&CLSID_TransformCrop, &CLSID_TransformCrop, u"TransformCrop", u"Zentarix.TransformCrop.1", u"Zentarix.TransformCrop", u"TransformCrop Class", true, &create_instance<transforms::TransformCrop>, {}},
+    {&CLSID_TransformEqualize, &CLSID_TransformEqualize, u"TransformEqualize", u"Zentarix.TransformEquali.1", u"Zentarix.TransformEqualize", u"TransformEqualize Class", true, &create_instance<transforms::TransformEqualize>, {}},
+    {&CLSID_TransformRotate, &CLSID_TransformRotate, u"TransformRotate", u"Zentarix.TransformRotate.1", u"Zentarix.TransformRotate", u"TransformRotate Class", true, &create_instance<transforms::TransformRotate>, {}},
     {&CLSID_JPEGEncoderInfo, &CLSID_JPEGEncoderInfo, u"JPEGEncoderInfo", u"Zentarix.JPEGEncoderInfo.1", u"Zentarix.JPEGEncoderInfo", u"JPEGEncoderInfo Class", true, &create_instance<encoding::JPEGEncoderInfo>, {}},
     {&CLSID_TIFFEncoderInfo, &CLSID_TIFFEncoderInfo, u"TIFFEncoderInfo", u"Zentarix.TIFFEncoderInfo.1", u"Zentarix.TIFFEncoderInfo", u"TIFFEncoderInfo Class", true, &create_instance<encoding::TIFFEncoderInfo>, {}},
     {&CLSID_DrawingTool, &CLSID_DrawingTool, u"DrawingTool", u"Zentarix.DrawingTool.1", u"Zentarix.DrawingTool", u"DrawingTool Class", true, nullptr, {}},
@@ -42,15 +54,15 @@ constexpr ClassEntry kClasses[] = {
     {&CLSID_DrawingHatchBrush, &CLSID_DrawingHatchBrush, u"DrawingHatchBrush", u"Zentarix.HatchBrush.1", u"Zentarix.HatchBrush", u"HatchBrush Class", true, nullptr, {}},
     {&CLSID_DrawingTextureBrush, &CLSID_DrawingTextureBrush, u"DrawingTextureBrush", u"Zentarix.TextureBrush.1", u"Zentarix.TextureBrush", u"TextureBrush Class", true, nullptr, {}},
     {&CLSID_TextInfo, &CLSID_TextInfo, u"TextInfo", u"Zentarix.TextInfo.1", u"Zentarix.TextInfo", u"TextInfo Class", true, nullptr, {}},
-    {&CLSID_TransformTransparentize, &CLSID_TransformTransparentize, u"TransformTransparentize", u"Zentarix.TransformTransparentize.1", u"Zentarix.TransformTransparentize", u"TransformTransparentize Class", true, nullptr, {}},
+    {&CLSID_TransformTransparentize, &CLSID_TransformTransparentize, u"TransformTransparentize", u"Zentarix.TransformTransparentize.1", u"Zentarix.TransformTransparentize", u"TransformTransparentize Class", true, &create_instance<transforms::TransformTransparentize>, {}},
     {&CLSID_SWFEncoderInfo, &CLSID_SWFEncoderInfo, u"SWFEncoderInfo", u"Zentarix.SWFEncoderInfo.1", u"Zentarix.SWFEncoderInfo", u"SWFEncoderInfo Class", true, &create_instance<encoding::SWFEncoderInfo>, {}},
     {&CLSID_GIFEncoderInfo, &CLSID_GIFEncoderInfo, u"GIFEncoderInfo", u"Zentarix.GIFEncoderInfo.1", u"Zentarix.GIFEncoderInfo", u"GIFEncoderInfo Class", true, &create_instance<encoding::GIFEncoderInfo>, {}},
-    {&CLSID_TransformFastBlur, &CLSID_TransformFastBlur, u"TransformFastBlur", u"Zentarix.TransformFastBl.1", u"Zentarix.TransformFastBlur", u"TransformFastBlur Class", true, nullptr, {}},
-    {&CLSID_TransformGlow, &CLSID_TransformGlow, u"TransformGlow", u"Zentarix.TransformGlow.1", u"Zentarix.TransformGlow", u"TransformGlow Class", true, nullptr, {}},
-    {&CLSID_TransformShadow, &CLSID_TransformShadow, u"TransformShadow", u"Zentarix.TransformShadow.1", u"Zentarix.TransformShadow", u"TransformShadow Class", true, nullptr, {}},
-    {&CLSID_TransformNoiseRemove, &CLSID_TransformNoiseRemove, u"TransformNoiseRemove", u"Zentarix.TransformNoiseRemove.1", u"Zentarix.TransformNoiseRemove", u"TransformNoiseRemove Class", true, nullptr, {}},
-    {&CLSID_TransformErosion, &CLSID_TransformErosion, u"TransformErosion", u"Zentarix.TransformErosio.1", u"Zentarix.TransformErosion", u"TransformErosion Class", true, nullptr, {}},
-    {&CLSID_TransformExpand, &CLSID_TransformExpand, u"TransformExpand", u"Zentarix.TransformExpand.1", u"Zentarix.TransformExpand", u"TransformExpand Class", true, nullptr, {}},
+    {&CLSID_TransformFastBlur, &CLSID_TransformFastBlur, u"TransformFastBlur", u"Zentarix.TransformFastBl.1", u"Zentarix.TransformFastBlur", u"TransformFastBlur Class", true, &create_instance<transforms::TransformFastBlur>, {}},
+    {&CLSID_TransformGlow, &CLSID_TransformGlow, u"TransformGlow", u"Zentarix.TransformGlow.1", u"Zentarix.TransformGlow", u"TransformGlow Class", true, &create_instance<transforms::TransformGlow>, {}},
+    {&CLSID_TransformShadow, &CLSID_TransformShadow, u"TransformShadow", u"Zentarix.TransformShadow.1", u"Zentarix.TransformShadow", u"TransformShadow Class", true, &create_instance<transforms::TransformShadow>, {}},
+    {&CLSID_TransformNoiseRemove, &CLSID_TransformNoiseRemove, u"TransformNoiseRemove", u"Zentarix.TransformNoiseRemove.1", u"Zentarix.TransformNoiseRemove", u"TransformNoiseRemove Class", true, &create_instance<transforms::TransformNoiseRemove>, {}},
+    {&CLSID_TransformErosion, &CLSID_TransformErosion, u"TransformErosion", u"Zentarix.TransformErosio.1", u"Zentarix.TransformErosion", u"TransformErosion Class", true, &create_instance<transforms::TransformErosion>, {}},
+    {&CLSID_TransformExpand, &CLSID_TransformExpand, u"TransformExpand", u"Zentarix.TransformExpand.1", u"Zentarix.TransformExpand", u"TransformExpand Class", true, &create_instance<transforms::TransformExpand>, {}},
     {&CLSID_BMPEncoderInfo, &CLSID_BMPEncoderInfo, u"BMPEncoderInfo", u"Zentarix.BMPEncoderInfo.1", u"Zentarix.BMPEncoderInfo", u"BMPEncoderInfo Class", true, &create_instance<encoding::BMPEncoderInfo>, {}},
     {&CLSID_EncoderManager, &CLSID_EncoderManager, u"EncoderManager", u"Zentarix.EncoderManager.1", u"Zentarix.EncoderManager", u"EncoderManager Class", false, &create_instance<encoding::EncoderManager>, {}},
     {&CLSID_EncoderJPEG, &CLSID_EncoderJPEG, u"EncoderJPEG", u"Zentarix.EncoderJPEG.1", u"Zentarix.EncoderJPEG", u"EncoderJPEG Class", false, &encoding::create_encoder_jpeg, kEncoderCategories},

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The main job: builds the release tree, registers the module in a registry inside it, runs the examples.
+# The main job: builds what it runs (the module, zxregsvr and the examples; no tests or benchmarks)
+# in the release tree, registers the module in a registry inside it, and runs the examples.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-dir="$("$root/tools/build.sh" release)"
+dir="$("$root/tools/build.sh" release zentarix zxregsvr guidgen_demo load_demo image_job)"
 # A registry of the build's own, so that the demo never touches the user's registrations.
 export ZENTARIX_REGISTRY="$dir/registry.txt"
 "$dir/bin/zxregsvr" "$dir/lib/libzentarix.so"

@@ -4,12 +4,12 @@
 #include <gdiplus.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "BitmapLock.h"
 #include "CombineBitmaps.h"
 #include "PixelArray.h"
@@ -25,41 +25,11 @@ constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
 constexpr size_t kBytes = size_t{kWidth} * kHeight * 4;
 
-struct Block {
-  explicit Block(size_t bytes) : p(static_cast<uint8_t*>(zx::pixel_alloc(bytes))) { std::memset(p, 0x5A, bytes); }
-  ~Block() { zx::pixel_free(p); }
-  uint8_t* p;
-};
+using zx::bench::Block;
 
-// CPU time of the calling thread: the machine is shared, and wall time would count other work.
-double thread_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// Runs body once per iteration, and after each a memcpy of the same bytes between two buffers kept
-// for the whole run, so both see the same machine state; reports the ratio of their thread CPU times.
 template <class Body>
 void timed(benchmark::State& state, Body&& body) {
-  static Block from(kBytes), to(kBytes);
-  double body_time = 0, copy_time = 0;
-  body();  // steady state: buffers and cached blocks exist before the first timed iteration
-  for (auto _ : state) {
-    const double t0 = thread_seconds();
-    body();
-    benchmark::ClobberMemory();
-    const double t1 = thread_seconds();
-    state.PauseTiming();
-    std::memcpy(to.p, from.p, kBytes);
-    benchmark::ClobberMemory();
-    copy_time += thread_seconds() - t1;
-    state.ResumeTiming();
-    body_time += t1 - t0;
-  }
-  state.counters["x_memcpy"] = body_time / copy_time;
-  state.counters["cpu_ms"] = body_time * 1e3 / static_cast<double>(state.iterations());
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kBytes));
+  zx::bench::timed(state, kBytes, body);
 }
 
 std::unique_ptr<Gdiplus::Bitmap> random_bitmap(uint32_t seed) {
@@ -153,13 +123,4 @@ BENCHMARK(BM_PixelArrayToBitmap)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  Gdiplus::GdiplusStartupInput input;
-  ULONG_PTR token = 0;
-  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return 1;
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  Gdiplus::GdiplusShutdown(token);
-  return 0;
-}
+int main(int argc, char** argv) { return zx::bench::main_with_gdiplus(argc, argv); }

@@ -130,6 +130,7 @@ class Refuses(unittest.TestCase):
         self.assertEqual(len(model.warnings), 1)
         self.assertIn("t.idl:3: warning: A: parameter p (long**)", model.warnings[0])
         self.assertIn("static_cast<VARTYPE>(VT_VOID)", idlgen.gen_dispatch(model, "p", "t.idl"))
+        self.assertEqual(parse(in_itf('[id(1), local] HRESULT A([in, out] long** p);')).warnings, [])
 
     def test_command_line_reports_errors_with_status_1(self):
         with tempfile.TemporaryDirectory() as d:

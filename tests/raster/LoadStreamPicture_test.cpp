@@ -173,7 +173,7 @@ TEST(LoadStream, UnknownFormatsAreRefusedAfterDecoding) {
 }
 
 TEST(LoadStream, PngFromAStreamKeepsResolutionAndAlpha) {
-  const std::string path = corpus_path("png/gdk_dpi.png");
+  const std::string path = write_scratch("dpi.png", png_at_300_by_600_dpi());
   ComPtr<IRasterObject> from_file = make_raster();
   ASSERT_EQ(load_file(from_file.get(), path), S_OK);
   ComPtr<IRasterObject> from_stream = make_raster();

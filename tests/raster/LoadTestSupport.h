@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +29,28 @@ inline std::string corpus_path(const std::string& file) { return std::string(ZX_
 inline std::vector<uint8_t> read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Corpus files given a non-square resolution of 300 x 600 dpi, made here because the corpus has none:
+// a JPEG (150 x 103) with its JFIF density rewritten, and an RGBA PNG (32 x 32) given a pHYs chunk.
+inline std::vector<uint8_t> jpeg_at_300_by_600_dpi() {
+  std::vector<uint8_t> b = read_bytes(corpus_path("jpeg/go_video-001.jpeg"));
+  const uint8_t density[] = {1, 300 >> 8, 300 & 0xFF, 600 >> 8, 600 & 0xFF};  // units = inch, X, Y
+  std::copy(std::begin(density), std::end(density), b.begin() + 13);        // after "JFIF\0" and version
+  return b;
+}
+inline std::vector<uint8_t> png_at_300_by_600_dpi() {
+  std::vector<uint8_t> b = read_bytes(corpus_path("png/pngsuite_basn6a08.png"));
+  std::vector<uint8_t> chunk = {0, 0, 0, 9, 'p', 'H', 'Y', 's', 0, 0, 46, 35, 0, 0, 92, 70, 1};  // 11811, 23622 px/m
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 4; i < chunk.size(); ++i) {
+    crc ^= chunk[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  crc = ~crc;
+  chunk.insert(chunk.end(), {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)});
+  b.insert(b.begin() + 33, chunk.begin(), chunk.end());  // right after the signature and IHDR
+  return b;
 }
 
 // A folder of this test process's own under the build tree, for files the tests write.

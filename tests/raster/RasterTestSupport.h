@@ -78,12 +78,12 @@ inline void clear_error() { SetErrorInfo(0, nullptr); }
 
 // The result and the record of a failure reported by the raster object.
 inline void expect_report(HRESULT hr, HRESULT expected, const std::u16string& description,
-                          const GUID& iid = IID_IRasterObject) {
+                          const GUID& iid = IID_IRasterObject, const OLECHAR* source = kRasterSource) {
   EXPECT_EQ(hr, expected);
   const ErrorRecord record = take_error();
   EXPECT_TRUE(record.present);
   EXPECT_EQ(record.guid, iid);
-  EXPECT_EQ(to_utf8(record.source), to_utf8(kRasterSource));
+  EXPECT_EQ(to_utf8(record.source), to_utf8(source));
   EXPECT_EQ(to_utf8(record.description), to_utf8(description));
 }
 

@@ -241,7 +241,9 @@ class Model:
             if not ok:
                 raise self.err(p.line, "%s: defaultvalue %s does not suit parameter %s of type %s"
                                % (m.name, p.default[2], p.name, p.type.spelled()))
-        if for_dispatch and self.param_vt(p) == "VT_VOID":
+        # [local] declares a member in-process only on purpose (it passes raw pointers), so its
+        # missing automation type is expected rather than reported.
+        if for_dispatch and self.param_vt(p) == "VT_VOID" and "local" not in m.attrs:
             self.warnings.append("%s:%d: warning: %s: parameter %s (%s) has no automation type; the member is "
                                  "callable through the vtable only" % (self.path, p.line, m.name, p.name,
                                                                        p.type.spelled()))

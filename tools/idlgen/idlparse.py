@@ -109,7 +109,7 @@ ITF_ATTRS = {"object", "uuid", "dual", "oleautomation", "nonextensible", "hidden
              "pointer_default", "helpcontext", "local", "version"}
 METHOD_ATTRS = {"id", "propget", "propput", "propputref", "helpstring", "hidden", "restricted", "helpcontext",
                 "bindable", "defaultbind", "displaybind", "requestedit", "nonbrowsable", "defaultcollelem",
-                "uidefault", "usesgetlasterror", "entry"}
+                "uidefault", "usesgetlasterror", "entry", "local"}
 PARAM_ATTRS = {"in", "out", "retval", "optional", "defaultvalue"}
 COCLASS_ATTRS = {"uuid", "helpstring", "noncreatable", "appobject", "hidden", "licensed", "control", "helpcontext",
                  "version"}

@@ -94,16 +94,9 @@ HBITMAP gdi_create_bitmap(int width, int height) {
   return bm ? table().add(bm) : 0;
 }
 
-bool dc_bitmap_view(HDC hdc, PixelView* view) {
+std::shared_ptr<GdiBitmap> dc_bitmap(HDC hdc) {
   auto dc = table().get<GdiDC>(hdc);
-  auto bm = dc ? gdi_bitmap(dc->bitmap) : nullptr;
-  if (!bm || bm->bitsPerPixel != 32) return false;
-  view->scan0 = bm->row(0);
-  view->width = bm->width;
-  view->height = bm->height;
-  view->stride = bm->bottomUp ? -bm->stride : bm->stride;
-  view->format = PixelFormat32bppARGB;
-  return true;
+  return dc ? gdi_bitmap(dc->bitmap) : nullptr;
 }
 
 }  // namespace zx::gdip

@@ -42,7 +42,8 @@ std::shared_ptr<GdiBitmap> gdi_bitmap(HBITMAP h);
 std::shared_ptr<GdiPalette> gdi_palette(HPALETTE h);
 // A new 32-bpp top-down bitmap handle with zeroed pixels; 0 when it cannot be held.
 HBITMAP gdi_create_bitmap(int width, int height);
-// The pixels of the bitmap selected into a memory DC, as a 32bppARGB view (DrawOnHDC draws here).
-bool dc_bitmap_view(HDC hdc, PixelView* view);
+// The bitmap selected into a memory DC (the stock 1x1 one until another is selected); null when the
+// handle is not a DC. Graphics on a DC draw here.
+std::shared_ptr<GdiBitmap> dc_bitmap(HDC hdc);
 
 }  // namespace zx::gdip

@@ -8,6 +8,7 @@
 #include <olectl.h>
 
 #include "gdi.h"
+#include "gdiplus.h"
 
 #define STDMETHODIMP HRESULT STDMETHODCALLTYPE
 #define STDMETHODIMP_(type) type STDMETHODCALLTYPE
@@ -79,10 +80,32 @@ class Picture final : public IPicture, public IPictureDisp {
   STDMETHODIMP get_Type(SHORT* p) override { return put(p, static_cast<SHORT>(m_type)); }
   STDMETHODIMP get_Width(OLE_XSIZE_HIMETRIC* p) override { return put(p, himetric(m_width)); }
   STDMETHODIMP get_Height(OLE_YSIZE_HIMETRIC* p) override { return put(p, himetric(m_height)); }
-  // Rendering a picture into a DC needs the drawing layer, which this library does not have yet.
-  STDMETHODIMP Render(HDC, LONG, LONG, LONG, LONG, OLE_XPOS_HIMETRIC, OLE_YPOS_HIMETRIC, OLE_XSIZE_HIMETRIC,
-                      OLE_YSIZE_HIMETRIC, LPCRECT) override {
-    return E_NOTIMPL;
+  // Draws the bitmap the way StretchBlt with SRCCOPY does: nearest pixels, copied. The source
+  // rectangle is in HIMETRIC with y counted up from the bottom edge, so (0, height, width, -height)
+  // is the whole picture upright; negative sizes mirror.
+  STDMETHODIMP Render(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIMETRIC xSrc, OLE_YPOS_HIMETRIC ySrc,
+                      OLE_XSIZE_HIMETRIC cxSrc, OLE_YSIZE_HIMETRIC cySrc, LPCRECT) override {
+    using namespace Gdiplus;
+    using namespace Gdiplus::DllExports;
+    if (m_type == PICTYPE_NONE) return S_OK;
+    if (m_type != PICTYPE_BITMAP) return E_UNEXPECTED;
+    if (cx == 0 || cy == 0 || cxSrc == 0 || cySrc == 0 || m_width <= 0 || m_height <= 0) return E_INVALIDARG;
+    GpGraphics* graphics = nullptr;
+    if (GdipCreateFromHDC(hdc, &graphics) != Ok) return E_INVALIDARG;
+    GpBitmap* bitmap = nullptr;
+    Status status = GdipCreateBitmapFromHBITMAP(m_bitmap, m_palette, &bitmap);
+    if (status == Ok) {
+      const double px = double(m_width) / himetric(m_width), py = double(m_height) / himetric(m_height);
+      GdipSetCompositingMode(graphics, CompositingModeSourceCopy);
+      GdipSetInterpolationMode(graphics, InterpolationModeNearestNeighbor);
+      GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
+      status = GdipDrawImageRectRect(graphics, bitmap, REAL(x), REAL(y), REAL(cx), REAL(cy), REAL(xSrc * px),
+                                     REAL(m_height - ySrc * py), REAL(cxSrc * px), REAL(-cySrc * py), UnitPixel,
+                                     nullptr, nullptr, nullptr);
+      GdipDisposeImage(bitmap);
+    }
+    GdipDeleteGraphics(graphics);
+    return status == Ok ? S_OK : (status == OutOfMemory ? E_OUTOFMEMORY : E_FAIL);
   }
   STDMETHODIMP set_hPal(OLE_HANDLE h) override {
     if (h && !zx::gdip::gdi_palette(h)) return E_INVALIDARG;

@@ -368,3 +368,5 @@ class Bitmap : public Image {
 };
 
 }  // namespace Gdiplus
+
+#include "gdiplusgraphics.h"

@@ -1,0 +1,64 @@
+// Zentarix — MIT licence.
+// The transform kernels on their own: the blur's whole-radius path against its step-by-step
+// reference, and the compositing rule's exact division.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "kernels/BlurKernel.h"
+
+namespace zx::transforms::kernels {
+namespace {
+
+struct Image {
+  int w, h;
+  std::vector<uint32_t> px;
+  PixelView view() { return {reinterpret_cast<uint8_t*>(px.data()), w, h, ptrdiff_t(w) * 4}; }
+};
+
+Image random_image(int w, int h, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Image image{w, h, std::vector<uint32_t>(size_t(w) * h)};
+  for (uint32_t& p : image.px) {
+    p = rng();
+    if (p % 5 == 0) p &= 0x00FFFFFF;  // transparent pixels carry colour the blur must ignore
+    if (p % 7 == 0) p |= 0xFF000000;
+  }
+  return image;
+}
+
+// Both forms on the same input and a copy of it, for whole radii (the fast path) and others (where
+// blur_argb32 is the reference itself), with and without a colour, offsets and intensity.
+TEST(BlurKernel, WholeRadiusPathEqualsTheReference) {
+  const std::optional<uint32_t> none;
+  const BlurSettings cases[] = {
+      {0, 0, none, 1.0, 2.0, 2.0},       {0, 0, none, 1.0, 1.0, 3.0},       {0, 0, none, 1.0, 0.0, 1.0},
+      {0, 0, 0xFFFFFF00u, 10.0, 2.0, 2.0}, {10, -3, 0xFF808080u, 1.0, 2.0, 2.0}, {-4, 7, 0x80123456u, 0.5, 1.0, 0.0},
+      {0, 0, 0xFFFFFF00u, 3.0, 5.0, 4.0},
+  };
+  for (const BlurSettings& s : cases) {
+    Image source = random_image(37, 29, 5), fast = source, plain = source;
+    blur_argb32(s, source.view(), fast.view());
+    blur_argb32_reference(s, source.view(), plain.view());
+    EXPECT_EQ(fast.px, plain.px) << s.radius_x << " " << s.radius_y << " offset " << s.offset_x << "," << s.offset_y;
+    EXPECT_NE(fast.px, source.px);
+  }
+}
+
+// comp divides by n = min(255, d.A + a) through a reciprocal; it must equal plain division.
+TEST(BlurKernel, CompositingDividesExactly) {
+  for (uint32_t alpha = 1; alpha < 256; ++alpha)
+    for (uint32_t dest_alpha = 0; dest_alpha < 256; ++dest_alpha)
+      for (uint32_t colour : {0u, 1u, 127u, 254u, 255u}) {
+        uint8_t d[4] = {uint8_t(255 - colour), uint8_t(colour), 200, uint8_t(dest_alpha)};
+        const uint32_t n = std::min(255u, dest_alpha + alpha), k = n - alpha;
+        const uint32_t want[3] = {(colour * alpha + d[0] * k) / n, (255 * alpha + d[1] * k) / n, (7 * alpha + d[2] * k) / n};
+        composite_pixel(d, colour, 255, 7, alpha);
+        ASSERT_EQ((std::vector<uint32_t>{d[0], d[1], d[2], d[3]}), (std::vector<uint32_t>{want[0], want[1], want[2], n}))
+            << alpha << " " << dest_alpha << " " << colour;
+      }
+}
+
+}  // namespace
+}  // namespace zx::transforms::kernels

@@ -1,0 +1,18 @@
+// Zentarix — MIT licence.
+// The rank filter of NoiseRemove (median), Expand (minimum) and Erosion (maximum).
+#pragma once
+#include "BlurKernel.h"
+
+namespace zx::transforms::kernels {
+
+enum class Rank { Median, Minimum, Maximum };
+
+// dst starts as a copy of src. With radius < 1 this is composite_over. Otherwise each output pixel
+// takes, per colour channel, the channel of the window pixel at rank n / 2 (median, the upper one
+// for even n), 0 or n - 1 when the n pixels of its square window (clipped to the image) are ranked
+// by alpha * channel; alpha is ranked by itself when filtered, else copied from the source pixel.
+// Pixels with equal keys keep their window order (row by row), as a stable sort would. A radius
+// that reaches past the image acts as one that just covers it.
+void rank_filter_argb32(int32_t radius, Rank rank, bool filter_alpha, ConstPixelView src, PixelView dst);
+
+}  // namespace zx::transforms::kernels
