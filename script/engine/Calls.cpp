@@ -230,8 +230,35 @@ void Interpreter::invoke_object(const VARIANT& object, const std::u16string& nam
   EXCEPINFO info{};
   Value answer;
   UINT argErr = 0;
-  const HRESULT hr = disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &answer, &info, &argErr);
+  HRESULT hr = disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &answer, &info, &argErr);
   if (m_pendingStop) raise_pending_stop();
+  if (hr == DISP_E_BADPARAMCOUNT && argc > 0 && id != DISPID_VALUE) {
+    // obj.Items(1) where the property Items takes no arguments: the arguments go to the default
+    // member of what it returns (WScript.Arguments.Unnamed(0)). Only a property is read again: a
+    // method is never called a second time.
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    Value inner;
+    EXCEPINFO ignored{};
+    hr = disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &inner, &ignored, &argErr);
+    if (m_pendingStop) raise_pending_stop();
+    if (FAILED(hr)) {
+      SysFreeString(ignored.bstrSource);
+      SysFreeString(ignored.bstrDescription);
+      SysFreeString(ignored.bstrHelpFile);
+      raise_call_error(DISP_E_BADPARAMCOUNT, nullptr, name);
+    }
+    if (inner.vt & VT_ARRAY && !value && result) {
+      LONG indices[kMaxDimensions];
+      if (argc > kMaxDimensions) raise_error(kErrSubscript);
+      for (int i = 0; i < argc; ++i) indices[i] = to_long(deref(args[i]));
+      Value element;
+      read_element(inner, indices, argc, element);
+      clear_value(*result);
+      *result = element.release();
+      return;
+    }
+    return invoke_object(inner, std::u16string(), nullptr, flags, args, argc, value, result);
+  }
   if (FAILED(hr)) raise_call_error(hr, &info, name.empty() ? std::u16string(u"default member") : name);
   if (result) {
     clear_value(*result);

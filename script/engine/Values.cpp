@@ -424,7 +424,13 @@ void set_text(VARIANT& out, std::u16string_view text) {
 
 std::u16string type_name(const VARIANT& v0) {
   const VARIANT& v = deref(v0);
-  if (v.vt & VT_ARRAY) return u"Variant()";
+  if (v.vt & VT_ARRAY) {  // an array is named by its elements' type: Variant(), Long(), Byte()
+    if ((v.vt & VT_TYPEMASK) == VT_VARIANT) return u"Variant()";
+    VARIANT element;
+    VariantInit(&element);
+    element.vt = v.vt & VT_TYPEMASK;
+    return type_name(element) + u"()";
+  }
   switch (v.vt) {
     case VT_EMPTY: return u"Empty";
     case VT_NULL: return u"Null";

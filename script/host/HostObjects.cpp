@@ -37,11 +37,16 @@ std::vector<zx::Variant> texts(const std::vector<std::u16string>& items) {
   return out;
 }
 
-// /name:value and /name arguments (one slash; two are the host's own options).
+// /name:value and /name arguments (one slash; two are the host's own options). A name is letters,
+// digits, "_" and "-", so an absolute path ("/photos/a.jpg") stays an unnamed argument; a path of
+// one part ("/photos") reads as a name and is written "/photos/" instead.
 bool named_argument(const std::u16string& arg, std::u16string* name, std::u16string* value, bool* hasValue) {
   if (arg.size() < 2 || arg[0] != u'/' || arg[1] == u'/') return false;
   const size_t colon = arg.find(u':');
   *name = arg.substr(1, colon == std::u16string::npos ? std::u16string::npos : colon - 1);
+  for (char16_t c : *name)
+    if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' || c == u'-'))
+      return false;
   *hasValue = colon != std::u16string::npos;
   *value = *hasValue ? arg.substr(colon + 1) : std::u16string();
   return !name->empty();

@@ -6,7 +6,7 @@
 CASES is a script, or several separated by lines "'=== name" (each runs on its own). Each run is
 reported as "=== name", its standard output, its standard error and "exit N" when N is not 0.
 Every run happens in one fresh temporary folder (the working directory), whose path replaces
-{tmp} in arguments. With --example, that script runs first (its output is not compared, but it
+{tmp} in arguments and scripts. With --example, that script runs first (its output is not compared, but it
 must succeed), so CASES can check what it made. {sample} is the bundled photo."""
 import difflib
 import os
@@ -47,7 +47,7 @@ def main(argv):
     example = None
     if len(argv) > 4 and argv[4] == "--example":
         end = argv.index("--", 5)
-        example = argv[5:end]
+        example = [os.path.abspath(argv[5])] + argv[6:end]
     with open(cases, encoding="utf-8") as f:
         text = f.read()
     with tempfile.TemporaryDirectory() as tmp:
@@ -60,7 +60,7 @@ def main(argv):
         for name, body, args in sections(text):
             path = os.path.join(tmp, (name or os.path.splitext(os.path.basename(cases))[0]) + ".vbs")
             with open(path, "w", encoding="utf-8") as f:
-                f.write(body)
+                f.write(expand(body, tmp))
             if name:
                 got += "=== %s\n" % name
             got += run(zxscript, os.path.basename(path), [expand(a, tmp) for a in args], tmp)[0]
