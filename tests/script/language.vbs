@@ -89,3 +89,15 @@ Function Later(n) : Later = n * 21 : End Function
 s = "con" & _
     "tinued" : REM a comment
 T "continuation", S & " " & LEN(s)
+
+' Is compares identity; Property Set; classes and variables are usable before their declarations
+Set x = New Linked : Set x.Link = x
+T "Is", (x.Link Is x) & " " & (x Is Nothing) & " " & (Nothing Is Nothing)
+Set x.Link = Nothing
+lateVar = 5 : T "dim hoisted", lateVar
+Dim lateVar
+Class Linked
+  Private mLink
+  Public Property Get Link : Set Link = mLink : End Property
+  Public Property Set Link(v) : Set mLink = v : End Property
+End Class

@@ -77,3 +77,13 @@ T "InStr(1, ""HeLLo"", ""ll"", 1)", InStr(1, "HeLLo", "ll", 1)
 T "InStrRev(""hello"", ""l"")", InStrRev("hello", "l")
 T "Split limit", Join(Split("a,b,c,d", ",", 2), "|")
 T "Split count", UBound(Split("", ","))
+
+' ReDim Preserve may change the last dimension only; a Dim with bounds is fixed
+ReDim g(1, 2) : g(1, 2) = "kept"
+ReDim Preserve g(1, 5) : T "Preserve last dimension", g(1, 2) & " " & UBound(g, 2)
+On Error Resume Next
+ReDim Preserve g(2, 5) : T "Preserve first dimension", Err.Number & " " & Err.Description : Err.Clear
+Dim fixedArr(2) : ReDim fixedArr(5) : T "ReDim fixed array", Err.Number & " " & Err.Description
+On Error GoTo 0
+n = Rnd : T "Rnd(0) repeats the last", Rnd(0) = n
+T "Rnd(-1) restarts", Rnd(-1) = Rnd(-1)
