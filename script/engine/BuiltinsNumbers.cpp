@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "BuiltinSupport.h"
 
@@ -174,18 +175,24 @@ void FormatNumber(Interpreter&, Args a, int n, VARIANT& out) {
   const int places = digits < 0 ? 2 : digits;
   // Display rounding: halves go away from zero (0.5 shows as 1), unlike Round.
   const double rounded = std::round(std::fabs(d) * std::pow(10.0, places)) / std::pow(10.0, places);
-  char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", places, rounded);
-  std::string s(buf);
+  std::vector<char> buf(static_cast<size_t>(places) + 330);  // the largest double has 309 digits
+  std::snprintf(buf.data(), buf.size(), "%.*f", places, rounded);
+  const std::string s(buf.data());
   const size_t point = s.find('.');
-  std::string whole_part = s.substr(0, point == std::string::npos ? s.size() : point);
-  std::string fraction = point == std::string::npos ? "" : s.substr(point);
-  if (group)
-    for (int i = static_cast<int>(whole_part.size()) - 3; i > 0; i -= 3) whole_part.insert(static_cast<size_t>(i), ",");
+  const std::string digits = s.substr(0, point == std::string::npos ? s.size() : point);
+  const std::string fraction = point == std::string::npos ? "" : s.substr(point);
+  std::string whole_part;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (group && i && (digits.size() - i) % 3 == 0) whole_part += ',';
+    whole_part += digits[i];
+  }
   if (whole_part == "0" && !leadingZero && !fraction.empty()) whole_part.clear();
   std::string result = whole_part + fraction;
   const bool negative = d < 0 && rounded != 0;
-  if (negative) result = parens ? "(" + result + ")" : "-" + result;
+  if (negative) {
+    result.insert(0, 1, parens ? '(' : '-');
+    if (parens) result.push_back(')');
+  }
   set_text(out, zx::to_utf16(result));
 }
 
