@@ -179,12 +179,12 @@ void FormatNumber(Interpreter&, Args a, int n, VARIANT& out) {
   std::snprintf(buf.data(), buf.size(), "%.*f", places, rounded);
   const std::string s(buf.data());
   const size_t point = s.find('.');
-  const std::string digits = s.substr(0, point == std::string::npos ? s.size() : point);
+  const std::string integer = s.substr(0, point == std::string::npos ? s.size() : point);
   const std::string fraction = point == std::string::npos ? "" : s.substr(point);
   std::string whole_part;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (group && i && (digits.size() - i) % 3 == 0) whole_part += ',';
-    whole_part += digits[i];
+  for (size_t i = 0; i < integer.size(); ++i) {
+    if (group && i && (integer.size() - i) % 3 == 0) whole_part += ',';
+    whole_part += integer[i];
   }
   if (whole_part == "0" && !leadingZero && !fraction.empty()) whole_part.clear();
   std::string result = whole_part + fraction;

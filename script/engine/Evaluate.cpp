@@ -257,7 +257,7 @@ void Interpreter::assign(const Expr* t, VARIANT& value, bool isSet) {
       if (t->readOnly) raise_error(kErrIllegalAssignment, t->name);
       return store(slot_of(t), value);
     case ExprKind::Index: {
-      if (t->left->readOnly) raise_error(kErrIllegalAssignment, t->left->name);
+      // A host's object may not be replaced, but its default member takes values (Box("k") = 1).
       const VARIANT* base = slot_of(t->left);
       if (base->vt & VT_ARRAY) {
         const int n = static_cast<int>(t->args.size());
