@@ -113,12 +113,14 @@ int64_t whole(const Num& n) {
 
 void copy_value(VARIANT& dst, const VARIANT& src) {
   const VARIANT& s = deref(src);
-  if (!owns_resources(s.vt)) {
+  const bool reference = (s.vt & VT_BYREF) != 0;  // a component's VT_BYREF|T argument: its value
+  if (!owns_resources(s.vt) && !reference) {
     dst = s;
     return;
   }
   VariantInit(&dst);
-  if (HRESULT hr = VariantCopy(&dst, &s); FAILED(hr)) raise_error(hr == E_OUTOFMEMORY ? kErrOutOfMemory : kErrTypeMismatch);
+  const HRESULT hr = reference ? VariantCopyInd(&dst, &s) : VariantCopy(&dst, &s);
+  if (FAILED(hr)) raise_error(hr == E_OUTOFMEMORY ? kErrOutOfMemory : kErrTypeMismatch);
 }
 
 void default_value(const VARIANT& object, VARIANT& out) {

@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
       ok = engine.run(&exitCode, &error);
       if (!ok) {
         print_error(options.script, error);
-        exitCode = error.number != 0 ? 1 : exitCode;
+        exitCode = 1;
       }
       response->finish();
     }
