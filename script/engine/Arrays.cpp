@@ -39,6 +39,12 @@ VARIANT view_of(VARTYPE vt, const void* p, ULONG size) {
 
 }  // namespace
 
+void indices_of(const VARIANT* args, int count, Indices& out) {
+  if (count > kMaxDimensions) out_of_range();
+  for (int i = 0; i < count; ++i) out.v[i] = to_long(deref(args[i]));
+  out.n = count;
+}
+
 VARIANT* variant_element(const VARIANT& array, const LONG* indices, int count) {
   SAFEARRAY* psa = array_of(array);
   void* p = element_pointer(psa, indices, count);

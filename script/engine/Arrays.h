@@ -11,6 +11,14 @@ namespace zx::script {
 // Up to this many dimensions are addressed (the automation limit is far above what scripts use).
 constexpr int kMaxDimensions = 60;
 
+// An index list: one whole number per dimension.
+struct Indices {
+  LONG v[kMaxDimensions];
+  int n = 0;
+};
+// Indices from argument values (rounded half to even); error 9 for too many.
+void indices_of(const VARIANT* args, int count, Indices& out);
+
 // The element an index list names in an array VARIANT: a pointer for arrays of VARIANTs (null
 // for other element types). Error 9 when the count or a value is out of range.
 VARIANT* variant_element(const VARIANT& array, const LONG* indices, int count);

@@ -30,15 +30,10 @@ ArgList::ArgList(Interpreter& in, const std::vector<Expr*>& exprs) : m_in(in), m
       }
       if (e->kind == ExprKind::Index && (in.slot_of(e->left)->vt == (VT_ARRAY | VT_VARIANT)) && e->args.size() <= kMaxDimensions) {
         // An element of an array of VARIANTs is passed by reference too; the array stays put meanwhile.
-        LONG indices[kMaxDimensions];
-        const int count = static_cast<int>(e->args.size());
-        for (int i = 0; i < count; ++i) {
-          if (!e->args[i]) raise_error(kErrSubscript);
-          Value tmp;
-          indices[i] = to_long(*in.peek(e->args[i], tmp));
-        }
+        Indices at;
+        in.indices_of(e->args, at);
         const VARIANT* array = in.slot_of(e->left);
-        VARIANT* element = variant_element(*array, indices, count);
+        VARIANT* element = variant_element(*array, at.v, at.n);
         m_locks.emplace_back(array->parray);
         arg.vt = kAlias;
         arg.pvarVal = element;
@@ -153,16 +148,10 @@ void Interpreter::member(const Expr* e, WORD flags, VARIANT* value, VARIANT* res
   else
     object = peek(e->left, tmp);
   if (e->name.empty() && (object->vt & VT_ARRAY) && !value && result) {  // Split(s)(1): an element of the result
-    const int n = static_cast<int>(e->args.size());
-    if (n > kMaxDimensions) raise_error(kErrSubscript);
-    LONG indices[kMaxDimensions];
-    for (int i = 0; i < n; ++i) {
-      if (!e->args[i]) raise_error(kErrSubscript);
-      Value index;
-      indices[i] = to_long(*peek(e->args[i], index));
-    }
+    Indices at;
+    indices_of(e->args, at);
     Value element;
-    read_element(*object, indices, n, element);
+    read_element(*object, at.v, at.n, element);
     clear_value(*result);
     *result = element.release();
     return;
@@ -248,11 +237,10 @@ void Interpreter::invoke_object(const VARIANT& object, const std::u16string& nam
       raise_call_error(DISP_E_BADPARAMCOUNT, nullptr, name);
     }
     if (inner.vt & VT_ARRAY && !value && result) {
-      LONG indices[kMaxDimensions];
-      if (argc > kMaxDimensions) raise_error(kErrSubscript);
-      for (int i = 0; i < argc; ++i) indices[i] = to_long(deref(args[i]));
+      Indices at;
+      script::indices_of(args, argc, at);
       Value element;
-      read_element(inner, indices, argc, element);
+      read_element(inner, at.v, at.n, element);
       clear_value(*result);
       *result = element.release();
       return;
@@ -277,10 +265,8 @@ void Interpreter::call_member(ScriptObject* obj, int index, WORD flags, VARIANT*
   const ClassMember& m = obj->cls()->members[index];
   if (m.field >= 0) {
     VARIANT* slot = target_of(&obj->fields()[m.field]);
-    if (argc > kMaxDimensions) raise_error(kErrSubscript);
-    LONG indices[kMaxDimensions];
-    if (argc && (slot->vt & VT_ARRAY))
-      for (int i = 0; i < argc; ++i) indices[i] = to_long(deref(args[i]));
+    Indices at;
+    if (argc && (slot->vt & VT_ARRAY)) script::indices_of(args, argc, at);
     if (value) {
       const bool isSet = (flags & DISPATCH_PROPERTYPUTREF) != 0;
       if (isSet && !is_object(*value)) raise_error(kErrObjectRequired, m.name);
@@ -291,7 +277,7 @@ void Interpreter::call_member(ScriptObject* obj, int index, WORD flags, VARIANT*
         *value = plain.release();
       }
       if (argc == 0) return store(slot, *value);
-      if (slot->vt & VT_ARRAY) return write_element(*slot, indices, argc, *value);
+      if (slot->vt & VT_ARRAY) return write_element(*slot, at.v, at.n, *value);
       return invoke_object(*slot, std::u16string(), nullptr, flags, args, argc, value, nullptr);
     }
     if (!result) return;
@@ -301,7 +287,7 @@ void Interpreter::call_member(ScriptObject* obj, int index, WORD flags, VARIANT*
     }
     Value out;
     if (slot->vt & VT_ARRAY)
-      read_element(*slot, indices, argc, out);
+      read_element(*slot, at.v, at.n, out);
     else
       invoke_object(*slot, std::u16string(), nullptr, flags, args, argc, nullptr, &out);
     clear_value(*result);

@@ -67,15 +67,7 @@ HRESULT ErrObject::Raise(LONG Number, VARIANT Source, VARIANT Description, VARIA
     } catch (const ScriptError&) {
       return DISP_E_TYPEMISMATCH;
     }
-    zx::ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(create.put()))) {
-      create->SetGUID(IID_IScriptErr);
-      create->SetSource(e.source.data());
-      create->SetDescription(e.description.data());
-      zx::ComPtr<IErrorInfo> info;
-      if (SUCCEEDED(create.query(info))) SetErrorInfo(0, info.get());
-    }
-    return e.hresult();
+    return record_error(e.hresult(), IID_IScriptErr, e.source, e.description);
   });
 }
 

@@ -18,22 +18,11 @@ const VARIANT kMissing = [] {
   return v;
 }();
 
+// Integer results keep Integer while both sides are Integer and it fits, then Long, then Double.
+inline void set_whole_sum(int64_t r, bool bothShort, VARIANT& out) { set_whole(out, r, bothShort); }
+
 inline bool is_int(VARTYPE vt) { return vt == VT_I2 || vt == VT_I4; }
 inline int64_t int_of(const VARIANT& v) { return v.vt == VT_I2 ? v.iVal : v.lVal; }
-
-// Integer results keep Integer while both sides are Integer and it fits, then Long, then Double.
-inline void store_sum(int64_t r, bool bothShort, VARIANT& out) {
-  if (bothShort && r >= INT16_MIN && r <= INT16_MAX) {
-    out.vt = VT_I2;
-    out.iVal = static_cast<SHORT>(r);
-  } else if (r >= INT32_MIN && r <= INT32_MAX) {
-    out.vt = VT_I4;
-    out.lVal = static_cast<LONG>(r);
-  } else {
-    out.vt = VT_R8;
-    out.dblVal = static_cast<double>(r);
-  }
-}
 
 // The fast cases of the binary operators; false leaves the general rules to decide.
 inline bool fast_binary(Op op, const VARIANT& a, const VARIANT& b, VARIANT& out) {
@@ -41,11 +30,11 @@ inline bool fast_binary(Op op, const VARIANT& a, const VARIANT& b, VARIANT& out)
     const int64_t x = int_of(a), y = int_of(b);
     const bool bothShort = a.vt == VT_I2 && b.vt == VT_I2;
     switch (op) {
-      case Op::Add: store_sum(x + y, bothShort, out); return true;
-      case Op::Sub: store_sum(x - y, bothShort, out); return true;
-      case Op::Mul: store_sum(x * y, bothShort, out); return true;
-      case Op::IntDiv: if (y == 0) return false; store_sum(x / y, bothShort, out); return true;
-      case Op::Mod: if (y == 0) return false; store_sum(x % y, bothShort, out); return true;
+      case Op::Add: set_whole_sum(x + y, bothShort, out); return true;
+      case Op::Sub: set_whole_sum(x - y, bothShort, out); return true;
+      case Op::Mul: set_whole_sum(x * y, bothShort, out); return true;
+      case Op::IntDiv: if (y == 0) return false; set_whole_sum(x / y, bothShort, out); return true;
+      case Op::Mod: if (y == 0) return false; set_whole_sum(x % y, bothShort, out); return true;
       case Op::Eq: set_bool(out, x == y); return true;
       case Op::Ne: set_bool(out, x != y); return true;
       case Op::Lt: set_bool(out, x < y); return true;
@@ -95,6 +84,16 @@ VARIANT* Interpreter::slot_of(const Expr* e) {
     case ExprKind::Field: return target_of(&m_frame->me->fields()[e->slot]);
     case ExprKind::Undefined: raise_error(kErrUndefined, e->name);
     default: raise_error(kErrTypeMismatch, e->name);
+  }
+}
+
+void Interpreter::indices_of(const std::vector<Expr*>& args, Indices& out) {
+  if (args.size() > kMaxDimensions) raise_error(kErrSubscript);
+  out.n = 0;
+  for (const Expr* a : args) {
+    if (!a) raise_error(kErrSubscript);
+    Value tmp;
+    out.v[out.n++] = to_long(*peek(a, tmp));
   }
 }
 
@@ -178,15 +177,9 @@ void Interpreter::binary(const Expr* e, VARIANT& out) {
 void Interpreter::index(const Expr* e, VARIANT& out) {
   const VARIANT* base = slot_of(e->left);
   if (base->vt & VT_ARRAY) {
-    const int n = static_cast<int>(e->args.size());
-    if (n > kMaxDimensions) raise_error(kErrSubscript);
-    LONG indices[kMaxDimensions];
-    for (int i = 0; i < n; ++i) {
-      if (!e->args[i]) raise_error(kErrSubscript);
-      Value tmp;
-      indices[i] = to_long(*peek(e->args[i], tmp));
-    }
-    return read_element(*slot_of(e->left), indices, n, out);
+    Indices at;
+    indices_of(e->args, at);
+    return read_element(*slot_of(e->left), at.v, at.n, out);
   }
   if (is_object(*base)) {
     ArgList args(*this, e->args);
@@ -260,15 +253,9 @@ void Interpreter::assign(const Expr* t, VARIANT& value, bool isSet) {
       // A host's object may not be replaced, but its default member takes values (Box("k") = 1).
       const VARIANT* base = slot_of(t->left);
       if (base->vt & VT_ARRAY) {
-        const int n = static_cast<int>(t->args.size());
-        if (n > kMaxDimensions) raise_error(kErrSubscript);
-        LONG indices[kMaxDimensions];
-        for (int i = 0; i < n; ++i) {
-          if (!t->args[i]) raise_error(kErrSubscript);
-          Value tmp;
-          indices[i] = to_long(*peek(t->args[i], tmp));
-        }
-        return write_element(*slot_of(t->left), indices, n, value);
+        Indices at;
+        indices_of(t->args, at);
+        return write_element(*slot_of(t->left), at.v, at.n, value);
       }
       if (is_object(*base)) {
         ArgList args(*this, t->args);

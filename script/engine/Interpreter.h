@@ -125,6 +125,8 @@ class Interpreter {
   void eval(const Expr* e, VARIANT& out);
   const VARIANT* peek(const Expr* e, VARIANT& tmp);
   VARIANT* slot_of(const Expr* e);
+  // Evaluates an element's index expressions; error 9 for too many or an omitted one.
+  void indices_of(const std::vector<Expr*>& args, Indices& out);
   void binary(const Expr* e, VARIANT& out);
   void index(const Expr* e, VARIANT& out);
   void call(const Expr* e, WORD flags, VARIANT* result);

@@ -459,9 +459,9 @@ class Parser {
         CaseTest t;
         if (accept_kw(Kw::Is)) {
           t.kind = CaseTest::Compare;
-          t.op = comparison_op();
-          if (t.op == Op::Is) fail(kErrExpectedExpression);
-          t.a = concat_expr();
+          if (!operator_at(kCompare, &t.op) || t.op == Op::Is) fail(kErrExpectedExpression);
+          next();
+          t.a = level(kConcat);
         } else {
           t.a = expression();
           if (accept_kw(Kw::To)) {
@@ -476,18 +476,6 @@ class Parser {
     }
     end_block(Kw::Select, kErrExpectedSelect);
     return s;
-  }
-
-  Op comparison_op() {
-    switch (next().kind) {
-      case Tok::Eq: return Op::Eq;
-      case Tok::Ne: return Op::Ne;
-      case Tok::Lt: return Op::Lt;
-      case Tok::Gt: return Op::Gt;
-      case Tok::Le: return Op::Le;
-      case Tok::Ge: return Op::Ge;
-      default: --m_pos; fail(kErrExpectedExpression);
-    }
   }
 
   struct Loop {
@@ -648,33 +636,47 @@ class Parser {
     return e;
   }
 
+  // Binary operators by precedence, loosest first; Not and the unary signs have levels of their own.
+  enum Level { kImp, kEqv, kXor, kOr, kAnd, kNot, kCompare, kConcat, kAdd, kMod, kIntDiv, kMul, kUnary };
+
   Expr* expression() {
     Depth depth(*this);
-    return imp_expr();
+    return level(kImp);
   }
-  Expr* imp_expr() {
-    Expr* e = eqv_expr();
-    while (at_kw(Kw::Imp)) e = binary(Op::Imp, e, (next(), eqv_expr()), m_t[m_pos - 1]);
-    return e;
+
+  // The binary operator of precedence `l` the next token spells, if any.
+  bool operator_at(int l, Op* op) const {
+    const Token& t = peek();
+    auto word = [&](Kw k, Op o) { return t.kind == Tok::Name && t.kw == k && (*op = o, true); };
+    auto sign = [&](Tok k, Op o) { return t.kind == k && (*op = o, true); };
+    switch (l) {
+      case kImp: return word(Kw::Imp, Op::Imp);
+      case kEqv: return word(Kw::Eqv, Op::Eqv);
+      case kXor: return word(Kw::Xor, Op::Xor);
+      case kOr: return word(Kw::Or, Op::Or);
+      case kAnd: return word(Kw::And, Op::And);
+      case kCompare:
+        return sign(Tok::Eq, Op::Eq) || sign(Tok::Ne, Op::Ne) || sign(Tok::Lt, Op::Lt) || sign(Tok::Gt, Op::Gt) ||
+               sign(Tok::Le, Op::Le) || sign(Tok::Ge, Op::Ge) || word(Kw::Is, Op::Is);
+      case kConcat: return sign(Tok::Amp, Op::Concat);
+      case kAdd: return sign(Tok::Plus, Op::Add) || sign(Tok::Minus, Op::Sub);
+      case kMod: return word(Kw::Mod, Op::Mod);
+      case kIntDiv: return sign(Tok::Backslash, Op::IntDiv);
+      case kMul: return sign(Tok::Star, Op::Mul) || sign(Tok::Slash, Op::Div);
+      default: return false;
+    }
   }
-  Expr* eqv_expr() {
-    Expr* e = xor_expr();
-    while (at_kw(Kw::Eqv)) e = binary(Op::Eqv, e, (next(), xor_expr()), m_t[m_pos - 1]);
-    return e;
-  }
-  Expr* xor_expr() {
-    Expr* e = or_expr();
-    while (at_kw(Kw::Xor)) e = binary(Op::Xor, e, (next(), or_expr()), m_t[m_pos - 1]);
-    return e;
-  }
-  Expr* or_expr() {
-    Expr* e = and_expr();
-    while (at_kw(Kw::Or)) e = binary(Op::Or, e, (next(), and_expr()), m_t[m_pos - 1]);
-    return e;
-  }
-  Expr* and_expr() {
-    Expr* e = not_expr();
-    while (at_kw(Kw::And)) e = binary(Op::And, e, (next(), not_expr()), m_t[m_pos - 1]);
+
+  // Left-associative operators of one level over the operands of the next.
+  Expr* level(int l) {
+    if (l == kNot) return not_expr();
+    if (l == kUnary) return unary();
+    Expr* e = level(l + 1);
+    Op op;
+    while (operator_at(l, &op)) {
+      const Token& t = next();
+      e = binary(op, e, level(l + 1), t);
+    }
     return e;
   }
   Expr* not_expr() {
@@ -685,67 +687,7 @@ class Parser {
       e->left = not_expr();
       return e;
     }
-    return compare_expr();
-  }
-  Expr* compare_expr() {
-    Expr* e = concat_expr();
-    for (;;) {
-      const Token& t = peek();
-      Op op;
-      switch (t.kind) {
-        case Tok::Eq: op = Op::Eq; break;
-        case Tok::Ne: op = Op::Ne; break;
-        case Tok::Lt: op = Op::Lt; break;
-        case Tok::Gt: op = Op::Gt; break;
-        case Tok::Le: op = Op::Le; break;
-        case Tok::Ge: op = Op::Ge; break;
-        default:
-          if (!at_kw(Kw::Is)) return e;
-          op = Op::Is;
-      }
-      next();
-      e = binary(op, e, concat_expr(), t);
-    }
-  }
-  Expr* concat_expr() {
-    Expr* e = additive();
-    while (at(Tok::Amp)) {
-      const Token& t = next();
-      e = binary(Op::Concat, e, additive(), t);
-    }
-    return e;
-  }
-  Expr* additive() {
-    Expr* e = modulo();
-    while (at(Tok::Plus) || at(Tok::Minus)) {
-      const Token& t = next();
-      e = binary(t.kind == Tok::Plus ? Op::Add : Op::Sub, e, modulo(), t);
-    }
-    return e;
-  }
-  Expr* modulo() {
-    Expr* e = int_div();
-    while (at_kw(Kw::Mod)) {
-      const Token& t = next();
-      e = binary(Op::Mod, e, int_div(), t);
-    }
-    return e;
-  }
-  Expr* int_div() {
-    Expr* e = multiplicative();
-    while (at(Tok::Backslash)) {
-      const Token& t = next();
-      e = binary(Op::IntDiv, e, multiplicative(), t);
-    }
-    return e;
-  }
-  Expr* multiplicative() {
-    Expr* e = unary();
-    while (at(Tok::Star) || at(Tok::Slash)) {
-      const Token& t = next();
-      e = binary(t.kind == Tok::Star ? Op::Mul : Op::Div, e, unary(), t);
-    }
-    return e;
+    return level(kCompare);
   }
   // Unary minus binds looser than ^ (-2^2 is -4) and tighter than * and /.
   Expr* unary() {

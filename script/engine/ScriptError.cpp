@@ -134,6 +134,19 @@ int32_t number_of_hresult(HRESULT hr) {
   }
 }
 
+HRESULT record_error(HRESULT hr, REFIID iid, std::u16string_view source, std::u16string_view description) {
+  zx::ComPtr<ICreateErrorInfo> create;
+  if (SUCCEEDED(CreateErrorInfo(create.put()))) {
+    const std::u16string s(source), d(description);  // NUL-terminated copies
+    create->SetGUID(iid);
+    create->SetSource(const_cast<LPOLESTR>(s.c_str()));
+    create->SetDescription(const_cast<LPOLESTR>(d.c_str()));
+    zx::ComPtr<IErrorInfo> info;
+    if (SUCCEEDED(create.query(info))) SetErrorInfo(0, info.get());
+  }
+  return hr;
+}
+
 void raise_error(int32_t number, std::u16string_view name) {
   ScriptError e;
   e.number = number;

@@ -115,6 +115,10 @@ struct ScriptError {
 // IDispatch codes that mean one, and otherwise the HRESULT itself as a signed number.
 int32_t number_of_hresult(HRESULT hr);
 
+// Sets the calling thread's error record (what a failing member reports through EXCEPINFO) and
+// returns hr: the one place the engine and its host's objects record errors.
+HRESULT record_error(HRESULT hr, REFIID iid, std::u16string_view source, std::u16string_view description);
+
 // A script asked the host to stop (WScript.Quit, Response.End): not an error, and no handler sees it.
 struct StopRequest {
   int exitCode = 0;

@@ -74,16 +74,9 @@ void store_integer(int64_t r, Rank rank, VARIANT& out) {
   if (rank == kByte && r >= 0 && r <= 255) {
     out.vt = VT_UI1;
     out.bVal = static_cast<BYTE>(r);
-  } else if (rank <= kInteger && r >= INT16_MIN && r <= INT16_MAX) {
-    out.vt = VT_I2;
-    out.iVal = static_cast<SHORT>(r);
-  } else if (r >= INT32_MIN && r <= INT32_MAX) {
-    out.vt = VT_I4;
-    out.lVal = static_cast<LONG>(r);
-  } else {
-    out.vt = VT_R8;
-    out.dblVal = static_cast<double>(r);
+    return;
   }
+  set_whole(out, r, rank <= kInteger);
 }
 
 void store_real(double r, Rank rank, VARIANT& out) {

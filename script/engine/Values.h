@@ -82,6 +82,20 @@ inline void set_long(VARIANT& out, int32_t v) {
   out.vt = VT_I4;
   out.lVal = v;
 }
+// A whole number as the first of Integer (when `integerAllowed`), Long and Double that holds it: the
+// way integer results grow.
+inline void set_whole(VARIANT& out, int64_t r, bool integerAllowed) {
+  if (integerAllowed && r >= INT16_MIN && r <= INT16_MAX) {
+    out.vt = VT_I2;
+    out.iVal = static_cast<SHORT>(r);
+  } else if (r >= INT32_MIN && r <= INT32_MAX) {
+    out.vt = VT_I4;
+    out.lVal = static_cast<LONG>(r);
+  } else {
+    out.vt = VT_R8;
+    out.dblVal = static_cast<double>(r);
+  }
+}
 inline void set_double(VARIANT& out, double v) {
   out.vt = VT_R8;
   out.dblVal = v;

@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
 // The console host's objects: WScript, its Arguments (with Named and Unnamed) and StdOut/StdErr.
 #include "HostObjects.h"
+#include "ScriptError.h"
 #include "objbase.h"
 
 #include <algorithm>
@@ -52,9 +53,11 @@ bool named_argument(const std::u16string& arg, std::u16string* name, std::u16str
   return !name->empty();
 }
 
-class UnnamedArguments final : public zx::DispatchObject<UnnamedArguments, IHostUnnamedArguments> {
+// Arguments by position: what WScript.Arguments and its Unnamed share.
+template <class Derived, class Itf>
+class ArgumentList : public zx::DispatchObject<Derived, Itf> {
  public:
-  explicit UnnamedArguments(std::vector<std::u16string> items) : m_items(std::move(items)) {}
+  explicit ArgumentList(std::vector<std::u16string> items) : m_items(std::move(items)) {}
   STDMETHOD(get_Item)(LONG Index, BSTR* out) override {
     if (Index < 0 || static_cast<size_t>(Index) >= m_items.size()) return DISP_E_BADINDEX;
     return give_text(m_items[static_cast<size_t>(Index)], out);
@@ -65,13 +68,18 @@ class UnnamedArguments final : public zx::DispatchObject<UnnamedArguments, IHost
     return zx::boundary([&] { return zx::VariantEnumerator::create(IID_IUnknown, reinterpret_cast<void**>(out), texts(m_items), size_t{0}); });
   }
 
- private:
+ protected:
   HRESULT count(LONG* out) {
     if (!out) return E_POINTER;
     *out = static_cast<LONG>(m_items.size());
     return S_OK;
   }
   std::vector<std::u16string> m_items;
+};
+
+class UnnamedArguments final : public ArgumentList<UnnamedArguments, IHostUnnamedArguments> {
+ public:
+  using ArgumentList::ArgumentList;
 };
 
 struct NamedItem {
@@ -122,15 +130,9 @@ class NamedArguments final : public zx::DispatchObject<NamedArguments, IHostName
   std::vector<NamedItem> m_items;
 };
 
-class Arguments final : public zx::DispatchObject<Arguments, IHostArguments> {
+class Arguments final : public ArgumentList<Arguments, IHostArguments> {
  public:
-  explicit Arguments(std::vector<std::u16string> items) : m_items(std::move(items)) {}
-  STDMETHOD(get_Item)(LONG Index, BSTR* out) override {
-    if (Index < 0 || static_cast<size_t>(Index) >= m_items.size()) return DISP_E_BADINDEX;
-    return give_text(m_items[static_cast<size_t>(Index)], out);
-  }
-  STDMETHOD(get_Count)(LONG* out) override { return count(out); }
-  STDMETHOD(get_Length)(LONG* out) override { return count(out); }
+  using ArgumentList::ArgumentList;
   STDMETHOD(get_Named)(IHostNamedArguments** out) override {
     return zx::boundary([&] {
       std::vector<NamedItem> named;
@@ -149,17 +151,6 @@ class Arguments final : public zx::DispatchObject<Arguments, IHostArguments> {
       return UnnamedArguments::create(IID_IHostUnnamedArguments, reinterpret_cast<void**>(out), std::move(unnamed));
     });
   }
-  STDMETHOD(get__NewEnum)(IUnknown** out) override {
-    return zx::boundary([&] { return zx::VariantEnumerator::create(IID_IUnknown, reinterpret_cast<void**>(out), texts(m_items), size_t{0}); });
-  }
-
- private:
-  HRESULT count(LONG* out) {
-    if (!out) return E_POINTER;
-    *out = static_cast<LONG>(m_items.size());
-    return S_OK;
-  }
-  std::vector<std::u16string> m_items;
 };
 
 }  // namespace
@@ -171,15 +162,7 @@ HRESULT give_text(std::u16string_view text, BSTR* out) {
 }
 
 HRESULT report(HRESULT hr, const char16_t* source, const char16_t* text, REFIID iid) {
-  zx::ComPtr<ICreateErrorInfo> create;
-  if (SUCCEEDED(CreateErrorInfo(create.put()))) {
-    create->SetGUID(iid);
-    create->SetSource(const_cast<LPOLESTR>(source));
-    create->SetDescription(const_cast<LPOLESTR>(text));
-    zx::ComPtr<IErrorInfo> info;
-    if (SUCCEEDED(create.query(info))) SetErrorInfo(0, info.get());
-  }
-  return hr;
+  return record_error(hr, iid, source, text);
 }
 
 HRESULT display_text(const VARIANT& value, std::u16string* out) {

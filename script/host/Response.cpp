@@ -37,6 +37,16 @@ HRESULT ResponseObject::header_change() {
   return S_OK;
 }
 
+HRESULT ResponseObject::set_field(std::string& field, BSTR value) {
+  return zx::boundary([&] {
+    if (HRESULT hr = header_change(); FAILED(hr)) return hr;
+    const std::string text = utf8(value);
+    if (!header_safe(text)) return fail(E_INVALIDARG, u"A header value cannot contain a line break.");
+    field = text;
+    return S_OK;
+  });
+}
+
 HRESULT ResponseObject::send_head() {
   if (m_headSent) return S_OK;
   m_headSent = true;
@@ -94,14 +104,7 @@ HRESULT ResponseObject::put_Buffer(VARIANT_BOOL value) {
 }
 
 HRESULT ResponseObject::get_ContentType(BSTR* out) { return give_text(zx::to_utf16(m_head.contentType), out); }
-HRESULT ResponseObject::put_ContentType(BSTR value) {
-  return zx::boundary([&] {
-    if (HRESULT hr = header_change(); FAILED(hr)) return hr;
-    if (!header_safe(utf8(value))) return fail(E_INVALIDARG, u"A header value cannot contain a line break.");
-    m_head.contentType = utf8(value);
-    return S_OK;
-  });
-}
+HRESULT ResponseObject::put_ContentType(BSTR value) { return set_field(m_head.contentType, value); }
 
 HRESULT ResponseObject::get_Expires(VARIANT* out) {
   if (!out) return E_POINTER;
@@ -265,33 +268,12 @@ HRESULT ResponseObject::IsClientConnected(VARIANT_BOOL* out) {
 }
 
 HRESULT ResponseObject::get_CharSet(BSTR* out) { return give_text(zx::to_utf16(m_head.charSet), out); }
-HRESULT ResponseObject::put_CharSet(BSTR value) {
-  return zx::boundary([&] {
-    if (HRESULT hr = header_change(); FAILED(hr)) return hr;
-    if (!header_safe(utf8(value))) return fail(E_INVALIDARG, u"A header value cannot contain a line break.");
-    m_head.charSet = utf8(value);
-    return S_OK;
-  });
-}
+HRESULT ResponseObject::put_CharSet(BSTR value) { return set_field(m_head.charSet, value); }
 
-HRESULT ResponseObject::Pics(BSTR value) {
-  return zx::boundary([&] {
-    if (HRESULT hr = header_change(); FAILED(hr)) return hr;
-    if (!header_safe(utf8(value))) return fail(E_INVALIDARG, u"A header value cannot contain a line break.");
-    m_head.headers.emplace_back("PICS-Label", utf8(value));
-    return S_OK;
-  });
-}
+HRESULT ResponseObject::Pics(BSTR value) { return AddHeader(zx::Bstr(u"PICS-Label").get(), value); }
 
 HRESULT ResponseObject::get_CacheControl(BSTR* out) { return give_text(zx::to_utf16(m_head.cacheControl), out); }
-HRESULT ResponseObject::put_CacheControl(BSTR value) {
-  return zx::boundary([&] {
-    if (HRESULT hr = header_change(); FAILED(hr)) return hr;
-    if (!header_safe(utf8(value))) return fail(E_INVALIDARG, u"A header value cannot contain a line break.");
-    m_head.cacheControl = utf8(value);
-    return S_OK;
-  });
-}
+HRESULT ResponseObject::put_CacheControl(BSTR value) { return set_field(m_head.cacheControl, value); }
 
 HRESULT ResponseObject::get_CodePage(LONG* out) {
   if (!out) return E_POINTER;

@@ -58,6 +58,7 @@ class ResponseObject final : public zx::DispatchObject<ResponseObject, IResponse
  private:
   HRESULT fail(HRESULT hr, const char16_t* text);
   HRESULT header_change();  // headers may change only until the head is sent
+  HRESULT set_field(std::string& field, BSTR value);  // one line of the head
   HRESULT append(const void* data, size_t size);
   HRESULT send_head();
   std::string encode(std::u16string_view text) const;

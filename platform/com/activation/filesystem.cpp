@@ -133,10 +133,10 @@ bool is_kind(const std::filesystem::path& p, Kind kind) {
 
 // The files or folders a specification names: one path, or the matches of wildcards in its last part.
 // An empty list means nothing matched (or the folder of the pattern is missing).
-std::vector<std::filesystem::path> matches(std::u16string_view spec, Kind kind) {
+std::vector<std::filesystem::path> matches(std::u16string_view spec, Kind kind, bool patterns = true) {
   std::vector<std::filesystem::path> out;
   const std::u16string name = file_name(spec);
-  if (!has_wildcard(name)) {
+  if (!patterns || !has_wildcard(name)) {
     const std::filesystem::path p = absolute(spec);
     if (is_kind(p, kind)) out.push_back(p);
     return out;
@@ -161,8 +161,9 @@ bool read_only(const std::filesystem::path& p) {
   return !ec && (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
 }
 
-HRESULT delete_paths(std::u16string_view spec, Kind kind, bool force) {
-  const auto found = matches(spec, kind);
+// `patterns` false: the name is taken as it is, "*" and "?" included (a File or Folder object's own).
+HRESULT delete_paths(std::u16string_view spec, Kind kind, bool force, bool patterns = true) {
+  const auto found = matches(spec, kind, patterns);
   if (found.empty()) return kind == Kind::File ? kFileNotFound : kPathNotFound;
   for (const auto& p : found) {
     if (!force && read_only(p)) return kPermissionDenied;
@@ -306,15 +307,7 @@ class File final : public DispatchObject<File, IFile> {
 
  private:
   HRESULT fail_if(HRESULT hr) { return FAILED(hr) ? fail(hr, IID_IFile) : hr; }
-  HRESULT delete_one(bool force) {
-    if (!std::filesystem::is_regular_file(m_path)) return kFileNotFound;
-    if (!force && (std::filesystem::status(m_path).permissions() & std::filesystem::perms::owner_write) ==
-                      std::filesystem::perms::none)
-      return kPermissionDenied;
-    std::error_code ec;
-    std::filesystem::remove(m_path, ec);
-    return ec ? from_errno(ec.value(), kFileNotFound) : S_OK;
-  }
+  HRESULT delete_one(bool force) { return delete_paths(text_of(m_path), Kind::File, force, false); }
   std::filesystem::path m_path;
 };
 
@@ -408,13 +401,8 @@ class Folder final : public DispatchObject<Folder, IFolder> {
   }
   STDMETHOD(Delete)(VARIANT_BOOL Force) override {
     return boundary([&] {
-      if (!std::filesystem::is_directory(m_path)) return fail(kPathNotFound, IID_IFolder);
-      if (Force == VARIANT_FALSE && (std::filesystem::status(m_path).permissions() & std::filesystem::perms::owner_write) ==
-                                        std::filesystem::perms::none)
-        return fail(kPermissionDenied, IID_IFolder);
-      std::error_code ec;
-      std::filesystem::remove_all(m_path, ec);
-      return ec ? fail(from_errno(ec.value(), kPathNotFound), IID_IFolder) : S_OK;
+      const HRESULT hr = delete_paths(text_of(m_path), Kind::Folder, Force != VARIANT_FALSE, false);
+      return FAILED(hr) ? fail(hr, IID_IFolder) : hr;
     });
   }
 
