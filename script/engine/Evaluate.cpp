@@ -129,7 +129,7 @@ void Interpreter::eval(const Expr* e, VARIANT& out) {
       return logical_not(*peek(e->left, tmp), out);
     }
     case ExprKind::Paren: return eval(e->left, out);
-    case ExprKind::Index: return index(e, out);
+    case ExprKind::Index: return index(e, nullptr, false, &out);
     case ExprKind::CallProc: return call(e, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &out);
     case ExprKind::CallBuiltin: return builtin(e, out);
     case ExprKind::Member: return member(e, DISPATCH_METHOD | DISPATCH_PROPERTYGET, nullptr, &out);
@@ -174,17 +174,20 @@ void Interpreter::binary(const Expr* e, VARIANT& out) {
   }
 }
 
-void Interpreter::index(const Expr* e, VARIANT& out) {
+// An element of the array in a variable, or the default member of the object in it: read into
+// `out`, or, given a value, written.
+void Interpreter::index(const Expr* e, VARIANT* value, bool isSet, VARIANT* out) {
   const VARIANT* base = slot_of(e->left);
   if (base->vt & VT_ARRAY) {
     Indices at;
     indices_of(e->args, at);
-    return read_element(*slot_of(e->left), at.v, at.n, out);
+    if (value) return write_element(*slot_of(e->left), at.v, at.n, *value);
+    return read_element(*slot_of(e->left), at.v, at.n, *out);
   }
   if (is_object(*base)) {
     ArgList args(*this, e->args);
-    return invoke_object(*slot_of(e->left), std::u16string(), e, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args.data(),
-                         args.size(), nullptr, &out);
+    const WORD flags = !value ? DISPATCH_METHOD | DISPATCH_PROPERTYGET : isSet ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
+    return invoke_object(*slot_of(e->left), std::u16string(), e, flags, args.data(), args.size(), value, out);
   }
   raise_error(kErrTypeMismatch, e->left->name);
 }
@@ -249,21 +252,8 @@ void Interpreter::assign(const Expr* t, VARIANT& value, bool isSet) {
     case ExprKind::Local: case ExprKind::Global: case ExprKind::Field:
       if (t->readOnly) raise_error(kErrIllegalAssignment, t->name);
       return store(slot_of(t), value);
-    case ExprKind::Index: {
-      // A host's object may not be replaced, but its default member takes values (Box("k") = 1).
-      const VARIANT* base = slot_of(t->left);
-      if (base->vt & VT_ARRAY) {
-        Indices at;
-        indices_of(t->args, at);
-        return write_element(*slot_of(t->left), at.v, at.n, value);
-      }
-      if (is_object(*base)) {
-        ArgList args(*this, t->args);
-        return invoke_object(*slot_of(t->left), std::u16string(), t, isSet ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT,
-                             args.data(), args.size(), &value, nullptr);
-      }
-      raise_error(kErrTypeMismatch, t->left->name);
-    }
+    case ExprKind::Index:  // a host's object may not be replaced, but its default member takes values
+      return index(t, &value, isSet, nullptr);
     case ExprKind::Member:
       return member(t, isSet ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT, &value, nullptr);
     case ExprKind::MeMember:

@@ -128,7 +128,7 @@ class Interpreter {
   // Evaluates an element's index expressions; error 9 for too many or an omitted one.
   void indices_of(const std::vector<Expr*>& args, Indices& out);
   void binary(const Expr* e, VARIANT& out);
-  void index(const Expr* e, VARIANT& out);
+  void index(const Expr* e, VARIANT* value, bool isSet, VARIANT* out);
   void call(const Expr* e, WORD flags, VARIANT* result);
   void member(const Expr* e, WORD flags, VARIANT* value, VARIANT* result);
   void me_member(const Expr* e, WORD flags, VARIANT* value, VARIANT* result);
