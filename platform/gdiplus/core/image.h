@@ -103,4 +103,7 @@ Gdiplus::Status copy_converted(const ImageData& src, const Gdiplus::Rect& rect, 
 // Decodes the active frame of image.source into image (pixels, palette, size, format, dpi).
 Gdiplus::Status decode_frame(ImageData& image, UINT frame);
 
+// A file error (errno) as GDI+ reports it: the status, with the thread's last Win32 error set.
+Gdiplus::Status file_error(int err);
+
 }  // namespace zx::gdip

@@ -21,6 +21,22 @@
 using namespace Gdiplus;
 
 namespace zx::gdip {
+
+// File errors become the GDI+ status and the thread's last Win32 error, as GDI+ reports them.
+Status file_error(int err) {
+  SetLastError(ZxWin32ErrorFromErrno(err));
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG: return FileNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return AccessDenied;
+    default: return Win32Error;
+  }
+}
+
 namespace {
 
 class MappedFile final : public EncodedSource {
@@ -42,21 +58,6 @@ class HeldBytes final : public EncodedSource {
  private:
   std::vector<uint8_t> m_bytes;
 };
-
-// File errors become the GDI+ status and the thread's last Win32 error, as GDI+ reports them.
-Status file_error(int err) {
-  SetLastError(ZxWin32ErrorFromErrno(err));
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENAMETOOLONG: return FileNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS: return AccessDenied;
-    default: return Win32Error;
-  }
-}
 
 Status map_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out) {
   if (!filename) return InvalidParameter;
