@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include <zx/pixel_memory.h>
+
 #include "EncoderKernels.h"
 #include "EncoderMessages.h"
 #include "ErrorReporting.h"
@@ -123,7 +125,9 @@ std::unique_ptr<Bitmap> make_working_bitmap(BYTE* pixels, LONG width, LONG heigh
     return nullptr;
   }
   const INT stride = static_cast<INT>(width) * 4;
-  if (!writable) {
+  // Rows read in place go to codec libraries, where a fault cannot be turned into a failed call:
+  // only our own pixel memory is read in place, anything else is copied here, under the guard.
+  if (!writable && zx::pixel_memory_holds(pixels, static_cast<size_t>(stride) * static_cast<size_t>(height))) {
     auto inPlace = std::make_unique<Bitmap>(width, height, stride, Gdiplus::PixelFormat32bppARGB, pixels);
     status = inPlace->GetLastStatus();
     return status == Gdiplus::Ok ? std::move(inPlace) : nullptr;
@@ -132,8 +136,7 @@ std::unique_ptr<Bitmap> make_working_bitmap(BYTE* pixels, LONG width, LONG heigh
   if (!bitmap) return nullptr;
   BitmapLock lock(*bitmap, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat32bppARGB);
   if ((status = lock.status()) != Gdiplus::Ok) return nullptr;
-  const PixelView rows = lock.target();
-  for (int y = 0; y < rows.height; ++y) std::memcpy(rows.row(y), pixels + static_cast<ptrdiff_t>(y) * stride, stride);
+  copy_rows_argb32(pixels, lock.target());
   return bitmap;
 }
 
@@ -184,9 +187,7 @@ HRESULT hand_over_stream(IStream* memory, IStream* output) {
     ULONG got = 0;
     if (FAILED(hr = memory->Read(chunk.data(), want, &got))) return hr;
     if (got != want) return STG_E_READFAULT;
-    ULONG written = 0;
-    if (FAILED(hr = output->Write(chunk.data(), got, &written))) return hr;
-    if (written != got) return STG_E_WRITEFAULT;
+    if (FAILED(hr = zx::write_all(output, chunk.data(), got))) return hr;
     left -= got;
   }
   return S_OK;
@@ -216,16 +217,12 @@ HRESULT save_converted(const EncoderIdentity& who, const EncoderOptions& options
   if (!converted) return save.reportConversionFailure ? report_gdiplus_failure(who, status) : E_INVALIDARG;
   working.reset();
 
-  ComPtr<IStream> memory;
-  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.put());
-  if (FAILED(hr)) return hr;
   const CLSID codec = find_codec(save.mime);
   if ((status = converted->SetResolution(options.horizontalResolution, options.verticalResolution)) != Gdiplus::Ok)
     return report_gdiplus_failure(who, status);
-  if ((status = converted->Save(memory.get(), &codec, save.parameters)) != Gdiplus::Ok)
+  if ((status = converted->Save(output, &codec, save.parameters)) != Gdiplus::Ok)
     return report_gdiplus_failure(who, status);
-  converted.reset();
-  return hand_over_stream(memory.get(), output);
+  return S_OK;
 }
 
 Status save_jpeg(Bitmap& bitmap, LONG quality, IStream* stream) {
@@ -253,13 +250,10 @@ HRESULT read_whole_stream(IStream* memory, std::vector<uint8_t>& bytes) {
 }
 
 HRESULT write_whole(IStream* output, std::span<const uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ULONG want = static_cast<ULONG>(std::min<size_t>(bytes.size(), 1u << 30));
-    ULONG written = 0;
-    const HRESULT hr = output->Write(bytes.data(), want, &written);
-    if (FAILED(hr)) return hr;
-    if (written == 0 || written > want) return STG_E_WRITEFAULT;
-    bytes = bytes.subspan(written);
+  for (size_t at = 0; at < bytes.size();) {
+    const ULONG piece = static_cast<ULONG>(std::min<size_t>(bytes.size() - at, 1u << 30));
+    if (const HRESULT hr = zx::write_all(output, bytes.data() + at, piece); FAILED(hr)) return hr;
+    at += piece;
   }
   return S_OK;
 }

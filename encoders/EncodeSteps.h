@@ -60,10 +60,11 @@ class BitmapLock {
 // The GDI+ failure message for the encoder and "DoEncode", with E_FAIL.
 HRESULT report_gdiplus_failure(const EncoderIdentity& who, Gdiplus::Status status);
 
-// A bitmap over the caller's pixels (rows of width * 4 bytes). When `writable`, the pixels are
-// copied into a bitmap of its own; otherwise the bitmap reads the caller's rows in place, which
-// gives the same bytes to every step that only reads. A format other than 32 bpp ARGB is refused
-// with NotImplemented; null pixels or a size GDI+ refuses with InvalidParameter.
+// A bitmap over the caller's pixels (rows of width * 4 bytes). When `writable`, or when the rows are
+// not memory of our own pixel allocator (zx::pixel_memory_holds), the pixels are copied into a
+// bitmap of its own; otherwise the bitmap reads the caller's rows in place, which gives the same
+// bytes to every step that only reads. A format other than 32 bpp ARGB is refused with
+// NotImplemented; null pixels or a size GDI+ refuses with InvalidParameter.
 std::unique_ptr<Gdiplus::Bitmap> make_working_bitmap(BYTE* pixels, LONG width, LONG height, LONG pixelFormat,
                                                      bool writable, Gdiplus::Status& status);
 
@@ -83,7 +84,8 @@ std::unique_ptr<Gdiplus::Bitmap> convert_depth(std::unique_ptr<Gdiplus::Bitmap>&
 CLSID find_codec(const OLECHAR* mime);
 
 // Copies the whole memory stream to `output` at output's current position: size from Stat, seek
-// the memory stream to its start, then read and write. Returns the first failing result.
+// the memory stream to its start, then read and write (zx::write_all: partial writes are
+// continued). Returns the first failing result.
 HRESULT hand_over_stream(IStream* memory, IStream* output);
 
 // Saves the bitmap with the platform's JPEG codec at the quality (0..100) into `stream`.
@@ -92,8 +94,8 @@ Gdiplus::Status save_jpeg(Gdiplus::Bitmap& bitmap, LONG quality, IStream* stream
 // The whole content of a memory stream (size from Stat, read from its start).
 HRESULT read_whole_stream(IStream* memory, std::vector<uint8_t>& bytes);
 
-// Writes all of `bytes` to `output` at its current position (a short write is continued). Returns
-// the first failing result, STG_E_WRITEFAULT when the stream stops taking bytes.
+// Writes all of `bytes` to `output` at its current position (zx::write_all, in pieces a ULONG
+// counts). Returns the first failing result.
 HRESULT write_whole(IStream* output, std::span<const uint8_t> bytes);
 
 // How a converted bitmap goes to a platform codec.
@@ -112,8 +114,7 @@ std::unique_ptr<Gdiplus::Bitmap> prepare_working_bitmap(const EncoderIdentity& w
                                                         const EncodeRequest& request, bool writable, HRESULT& hr);
 
 // The tail every depth-converting encoder shares: depth conversion of `working` (by
-// options.colorDepth), memory stream, codec by MIME type, resolution, save with the parameters,
-// hand-over to `output`.
+// options.colorDepth), codec by MIME type, resolution, save with the parameters into `output`.
 HRESULT save_converted(const EncoderIdentity& who, const EncoderOptions& options,
                        std::unique_ptr<Gdiplus::Bitmap> working, const CodecSave& save, IStream* output);
 

@@ -2,8 +2,6 @@
 // EncoderJPEG: the JPEG format's identity and backend behind the shared encoder wrapper.
 #include "EncoderJPEG.h"
 
-#include <objbase.h>
-
 #include "EncoderObject.h"
 
 namespace zx::encoding {
@@ -31,12 +29,9 @@ HRESULT encode(const EncoderIdentity& who, const EncoderOptions& options, const 
   // A refused resolution is not reported by itself: the file then carries the bitmap's own.
   working->SetResolution(options.horizontalResolution, options.verticalResolution);
 
-  ComPtr<IStream> memory;
-  if (FAILED(hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.put()))) return hr;
-  const Gdiplus::Status saved = save_jpeg(*working, options.jpegQuality, memory.get());
+  const Gdiplus::Status saved = save_jpeg(*working, options.jpegQuality, request.output);
   if (saved != Gdiplus::Ok) return report_gdiplus_failure(who, saved);
-  working.reset();
-  return hand_over_stream(memory.get(), request.output);
+  return S_OK;
 }
 
 constexpr EncoderFormat kFormat{{&CLSID_EncoderJPEG, &IID_IEncoderJPEG, u"EncoderJPEG"}, 0, kNames, &set_defaults,

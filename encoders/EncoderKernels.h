@@ -13,6 +13,9 @@ namespace zx::encoding {
 // colour with alpha 0, so that a later transparency test still sees it as transparent.
 void flatten_over_background_argb32(PixelView pixels, uint32_t background);
 
+// dst = the gap-free rows at `rows` (dst.width * 4 bytes each, top row first).
+void copy_rows_argb32(const uint8_t* rows, PixelView dst);
+
 // 32 bpp ARGB rows (bytes B, G, R, A) to gap-free pixels of the bytes A, R, G, B with the colour
 // premultiplied as SWF's lossless bitmaps hold it: c x (a x k) in single precision, truncated, with
 // k = 0.003921569f (1/255 as a float). An opaque pixel keeps every channel, a transparent one is 0.

@@ -37,11 +37,7 @@ class ClassFactory final : public IClassFactory {
   }
   STDMETHOD(CreateInstance)(IUnknown* outer, REFIID riid, void** ppv) override { return m_create(outer, riid, ppv); }
   STDMETHOD(LockServer)(BOOL lock) override {
-    if (lock) {
-      lock_module();
-    } else {
-      unlock_module();
-    }
+    lock_server(lock != FALSE);
     return S_OK;
   }
 

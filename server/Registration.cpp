@@ -43,8 +43,6 @@ constexpr ScriptLine kClassScript[] = {
 constexpr const OLECHAR* kClassKeys[] = {u"%PROGID%", u"%VIPROGID%", u"CLSID\\%CLSID%"};
 constexpr OLECHAR kImplementedCategories[] = u"\\Implemented Categories";
 
-HRESULT g_category_manager_failure = S_OK;  // test hook
-
 HRESULT from_status(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 
 std::u16string guid_text(REFGUID guid) {
@@ -177,7 +175,6 @@ class RegistryBatch {
 };
 
 HRESULT create_category_manager(ICatRegister** manager) {
-  if (FAILED(g_category_manager_failure)) return g_category_manager_failure;
   return CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_ALL, IID_ICatRegister,
                           reinterpret_cast<void**>(manager));
 }
@@ -236,5 +233,3 @@ STDAPI DllUnregisterServer() {
       },
       E_UNEXPECTED);
 }
-
-STDAPI_(void) ZxServerFailCategoryManagerForTesting(HRESULT hr) { zx::server::g_category_manager_failure = hr; }

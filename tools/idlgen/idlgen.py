@@ -233,7 +233,9 @@ class Model:
             base = p.type.base
             if self.level(p.type) != 0:
                 raise self.err(p.line, "%s: defaultvalue on pointer parameter %s" % (m.name, p.name))
+            # An interface pointer's only default is null, written defaultvalue(0).
             ok = (base == "VARIANT" or (kind == "str" and base == "BSTR")
+                  or (kind == "int" and p.default[1] == 0 and self.is_itf(base))
                   or (kind == "float" and base in ("float", "double"))
                   or (kind == "int" and (base in SCALARS and base not in ("BSTR", "GUID")
                                          or base in self.lib.enum_by_name)))
@@ -383,7 +385,9 @@ def gen_dispatch(model, prefix, idl_name):
             for i, p in enumerate(m.params):
                 if p.default:
                     kind, v, _ = p.default
-                    if kind == "str":
+                    if model.is_itf(p.type.base):
+                        init = "ZxStaticDefaultNull(%s)" % model.param_vt(p)
+                    elif kind == "str":
                         init = "ZxStaticDefaultBstr(%s)" % u16(v)
                     elif kind == "float":
                         init = "ZxStaticDefaultR8(%r)" % v

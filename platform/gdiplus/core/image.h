@@ -11,8 +11,9 @@
 
 namespace zx::gdip {
 
-// Encoded bytes an image was decoded from, kept so another frame can be decoded later. A mapped
-// file or a copy of a stream's bytes; shared between an image and its clones.
+// Encoded bytes an image was decoded from (a file's or a stream's, read into memory), kept by images
+// with more than one frame so another frame can be decoded later; shared between an image and its
+// clones.
 struct EncodedSource {
   virtual ~EncodedSource() = default;
   virtual std::span<const uint8_t> bytes() const = 0;
@@ -103,7 +104,9 @@ Gdiplus::Status copy_converted(const ImageData& src, const Gdiplus::Rect& rect, 
 // Decodes the active frame of image.source into image (pixels, palette, size, format, dpi).
 Gdiplus::Status decode_frame(ImageData& image, UINT frame);
 
-// A file error (errno) as GDI+ reports it: the status, with the thread's last Win32 error set.
-Gdiplus::Status file_error(int err);
+// A regular file's whole content, read (not mapped). File errors as GDI+ reports them (with the
+// thread's last Win32 error set); InvalidParameter for a file larger than maxBytes.
+Gdiplus::Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out,
+                          size_t maxBytes = SIZE_MAX);
 
 }  // namespace zx::gdip

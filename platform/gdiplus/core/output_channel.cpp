@@ -1,17 +1,9 @@
 // Zentarix GDI+ layer — MIT licence.
 // Image attributes' output channels: bitmaps drawn as the grey image of one CMYK ink (lcms2).
-#include <winbase.h>
-#include <zx/com.h>
-
 #include "decoders/color_management.h"
 #include "graphics.h"
 #include "guard.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <vector>
 
 using namespace Gdiplus;
@@ -20,35 +12,7 @@ namespace zx::gdip {
 namespace {
 
 // ICC profiles run to a few megabytes; a larger file is no profile worth reading into memory.
-constexpr off_t kMaxProfileBytes = off_t{64} << 20;
-
-// The whole file, read (not mapped: lcms2 must not meet a file that shrinks under it).
-Status read_profile_file(const WCHAR* filename, std::vector<uint8_t>* out) {
-  const std::string path = zx::to_utf8(filename);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return file_error(errno);
-  struct stat st {};
-  Status status = Ok;
-  if (::fstat(fd, &st) != 0) {
-    status = file_error(errno);
-  } else if (S_ISDIR(st.st_mode)) {
-    status = file_error(EISDIR);
-  } else if (st.st_size > kMaxProfileBytes) {
-    status = InvalidParameter;
-  } else {
-    out->resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < out->size()) {
-      const ssize_t n = ::read(fd, out->data() + done, out->size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += size_t(n);
-    }
-    out->resize(done);  // a file that shrank is read as far as it goes; the profile check judges it
-  }
-  ::close(fd);
-  return status;
-}
+constexpr size_t kMaxProfileBytes = size_t{64} << 20;
 
 // The separation through our default profile, built once and shared (it keeps no pixel cache).
 const cms::ColorTransform* default_separation() {
@@ -122,10 +86,10 @@ Status WINAPI GdipSetImageAttributesOutputChannelColorProfile(GpImageAttributes*
       return Ok;
     }
     if (!colorProfileFilename || !*colorProfileFilename) return InvalidParameter;
-    std::vector<uint8_t> icc;
-    if (const Status status = read_profile_file(colorProfileFilename, &icc); status != Ok) return status;
-    if (icc.empty()) return InvalidParameter;  // an empty span would select the default profile
-    auto separation = std::make_shared<cms::ColorTransform>(cms::srgb_to_cmyk(icc));
+    std::shared_ptr<const EncodedSource> icc;
+    if (const Status status = read_file(colorProfileFilename, &icc, kMaxProfileBytes); status != Ok) return status;
+    if (icc->bytes().empty()) return InvalidParameter;  // an empty profile would select the default one
+    auto separation = std::make_shared<cms::ColorTransform>(cms::srgb_to_cmyk(icc->bytes()));
     if (!*separation) return InvalidParameter;
     impl(attributes)->channelProfile[type] = std::move(separation);
     return Ok;
