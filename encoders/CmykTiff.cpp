@@ -22,14 +22,18 @@ tmsize_t sink_read(thandle_t, void*, tmsize_t) { return 0; }  // a file being wr
 tmsize_t sink_write(thandle_t h, void* data, tmsize_t size) {
   auto* s = static_cast<Sink*>(h);
   if (size < 0) return -1;
+  const auto* from = static_cast<const uint8_t*>(data);
   try {
-    const size_t end = size_t(s->position) + size_t(size);
-    if (end > s->bytes.size()) s->bytes.resize(end);
+    // Rows are appended (nothing to zero first); the directory may be patched in place.
+    const size_t at = size_t(s->position), inside = at < s->bytes.size() ? s->bytes.size() - at : 0;
+    const size_t over = std::min(inside, size_t(size));
+    if (over > 0) std::memcpy(s->bytes.data() + at, from, over);
+    if (at > s->bytes.size()) s->bytes.resize(at);
+    s->bytes.insert(s->bytes.end(), from + over, from + size);
   } catch (const std::bad_alloc&) {
     s->outOfMemory = true;  // libtiff sees a failed write; the caller learns why
     return -1;
   }
-  std::memcpy(s->bytes.data() + s->position, data, size_t(size));
   s->position += toff_t(size);
   return size;
 }
