@@ -4,9 +4,13 @@
 
 #include "BMPEncoderInfo.h"
 #include "EncoderBMP.h"
+#include "EncoderGIF.h"
 #include "EncoderJPEG.h"
 #include "EncoderManager.h"
 #include "EncoderPNG.h"
+#include "EncoderSWF.h"
+#include "EncoderTIFF.h"
+#include "EncoderWBMP.h"
 #include "GIFEncoderInfo.h"
 #include "GUIDGen.h"
 #include "JPEGEncoderInfo.h"
@@ -68,10 +72,10 @@ constexpr ClassEntry kClasses[] = {
     {&CLSID_EncoderJPEG, &CLSID_EncoderJPEG, u"EncoderJPEG", u"Zentarix.EncoderJPEG.1", u"Zentarix.EncoderJPEG", u"EncoderJPEG Class", false, &encoding::create_encoder_jpeg, kEncoderCategories},
     {&CLSID_EncoderBMP, &CLSID_EncoderBMP, u"EncoderBMP", u"Zentarix.EncoderBMP.1", u"Zentarix.EncoderBMP", u"EncoderBMP Class", false, &encoding::create_encoder_bmp, kEncoderCategories},
     {&CLSID_EncoderPNG, &CLSID_EncoderPNG, u"EncoderPNG", u"Zentarix.EncoderPNG.1", u"Zentarix.EncoderPNG", u"EncoderPNG Class", false, &encoding::create_encoder_png, kEncoderCategories},
-    {&CLSID_EncoderTIFF, &CLSID_EncoderTIFF, u"EncoderTIFF", u"Zentarix.EncoderTIFF.1", u"Zentarix.EncoderTIFF", u"EncoderTIFF Class", false, nullptr, kEncoderCategories},
-    {&CLSID_EncoderGIF, &CLSID_EncoderGIF, u"EncoderGIF", u"Zentarix.EncoderGIF.1", u"Zentarix.EncoderGIF", u"EncoderGIF Class", false, nullptr, kEncoderCategories},
-    {&CLSID_EncoderSWF, &CLSID_EncoderSWF, u"EncoderSWF", u"Zentarix.EncoderSWF.1", u"Zentarix.EncoderSWF", u"EncoderSWF Class", false, nullptr, kEncoderCategories},
-    {&CLSID_EncoderWBMP, &CLSID_EncoderWBMP, u"EncoderWBMP", u"Zentarix.EncoderWBMP.1", u"Zentarix.EncoderWBMP", u"EncoderWBMP Class", false, nullptr, kEncoderCategories},
+    {&CLSID_EncoderTIFF, &CLSID_EncoderTIFF, u"EncoderTIFF", u"Zentarix.EncoderTIFF.1", u"Zentarix.EncoderTIFF", u"EncoderTIFF Class", false, &encoding::create_encoder_tiff, kEncoderCategories},
+    {&CLSID_EncoderGIF, &CLSID_EncoderGIF, u"EncoderGIF", u"Zentarix.EncoderGIF.1", u"Zentarix.EncoderGIF", u"EncoderGIF Class", false, &encoding::create_encoder_gif, kEncoderCategories},
+    {&CLSID_EncoderSWF, &CLSID_EncoderSWF, u"EncoderSWF", u"Zentarix.EncoderSWF.1", u"Zentarix.EncoderSWF", u"EncoderSWF Class", false, &encoding::create_encoder_swf, kEncoderCategories},
+    {&CLSID_EncoderWBMP, &CLSID_EncoderWBMP, u"EncoderWBMP", u"Zentarix.EncoderWBMP.1", u"Zentarix.EncoderWBMP", u"EncoderWBMP Class", false, &encoding::create_encoder_wbmp, kEncoderCategories},
     {&CLSID_GUIDGen, &CLSID_GUIDGen, u"GUIDGen", u"Zentarix.GUIDGen.1", u"Zentarix.GUIDGen", u"GUIDGen Class", true, &create_instance<GUIDGen>, {}},
 };
 static_assert(std::size(kClasses) == 35);

@@ -104,4 +104,9 @@ Gdiplus::Status copy_converted(const ImageData& src, const Gdiplus::Rect& rect, 
 // Decodes the active frame of image.source into image (pixels, palette, size, format, dpi).
 Gdiplus::Status decode_frame(ImageData& image, UINT frame);
 
+// A regular file's whole content, read (not mapped). File errors as GDI+ reports them (with the
+// thread's last Win32 error set); InvalidParameter for a file larger than maxBytes.
+Gdiplus::Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out,
+                          size_t maxBytes = SIZE_MAX);
+
 }  // namespace zx::gdip

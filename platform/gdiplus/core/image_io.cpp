@@ -59,10 +59,12 @@ Status file_error(int err) {
   }
 }
 
+}  // namespace
+
 // The whole file, read into memory: a mapping would fault (SIGBUS) when another process truncates
 // the file while it is decoded or later, when a clone decodes another frame. Only a regular file is
 // read, and it is opened without blocking, so a FIFO or a device is refused instead of waited on.
-Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out) {
+Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out, size_t maxBytes) {
   if (!filename) return InvalidParameter;
   std::string path = zx::to_utf8(filename);
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -76,6 +78,7 @@ Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* ou
   if (!S_ISREG(st.st_mode)) return file_error(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
   // A file that shrinks meanwhile gives fewer bytes (and a decoding failure); growth is not read.
   const size_t size = size_t(st.st_size);
+  if (size > maxBytes) return InvalidParameter;
   PixelBlock block(static_cast<uint8_t*>(zx::pixel_alloc(std::max<size_t>(size, 1))));
   if (!block) return OutOfMemory;
   size_t done = 0;
@@ -89,6 +92,8 @@ Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* ou
   *out = std::make_shared<FileBytes>(std::move(block), done);
   return Ok;
 }
+
+namespace {
 
 // From the stream's current position to its end; the stream is not sought before reading.
 Status read_stream(IStream* stream, std::shared_ptr<const EncodedSource>* out) {
