@@ -268,6 +268,7 @@ Status WINAPI GdipCloneImage(GpImage* image, GpImage** cloneImage) {
     copy->frameDimension = src.frameDimension;
     copy->frameCount = src.frameCount;
     copy->activeFrame = src.activeFrame;
+    copy->properties = src.properties;
     if (is_bitmap(src)) {
       Status status = allocate_pixels(*copy, src.width, src.height, src.format);
       if (status != Ok) return status;

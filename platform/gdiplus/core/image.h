@@ -21,6 +21,12 @@ struct EncodedSource {
 
 enum class ImageKind { Bitmap, Metafile };
 
+// A multi-frame file being written on an image (GdipSaveAdd); defined in multiframe_save.cpp.
+struct MultiFrameSave;
+struct MultiFrameSaveFree {
+  void operator()(MultiFrameSave* save) const noexcept;
+};
+
 // Pixel memory from the shared allocator, released with it.
 struct PixelFree {
   void operator()(uint8_t* p) const noexcept;
@@ -63,6 +69,10 @@ struct ImageData {
   GUID frameDimension = Gdiplus::FrameDimensionPage;
   UINT frameCount = 1;
   UINT activeFrame = 0;
+  // The decoder's progress after the active frame, so that the next frame continues from it.
+  std::unique_ptr<DecoderState> decoderState;
+  std::vector<PropertyData> properties;  // metadata items (GdipGetPropertyItem)
+  std::unique_ptr<MultiFrameSave, MultiFrameSaveFree> multiFrameSave;  // the file opened by a save
 
   PixelView view() const { return PixelView{scan0, width, height, stride, format}; }
 };
