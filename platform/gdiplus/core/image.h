@@ -86,10 +86,16 @@ ptrdiff_t stride_for(int width, Gdiplus::PixelFormat format);
 bool is_supported_format(Gdiplus::PixelFormat format);
 
 // Allocates zeroed pixels for a new bitmap; OutOfMemory before any allocation when the size cannot
-// be held (the product overflows or exceeds what one block may hold).
-Gdiplus::Status allocate_pixels(ImageData& image, int width, int height, Gdiplus::PixelFormat format);
-// A fresh in-memory bitmap (MemoryBMP, 96 dpi, zeroed). Null with *status set on failure.
-std::unique_ptr<ImageData> make_bitmap(int width, int height, Gdiplus::PixelFormat format, Gdiplus::Status* status);
+// be held (the product overflows or exceeds what one block may hold). A copy that writes every
+// byte at once may skip the zeroing: only a 32-bpp bitmap (rows without padding) may ask for that.
+Gdiplus::Status allocate_pixels(ImageData& image, int width, int height, Gdiplus::PixelFormat format,
+                                bool zeroed = true);
+// A fresh in-memory bitmap (MemoryBMP, 96 dpi, zeroed unless asked otherwise as above). Null with
+// *status set on failure.
+std::unique_ptr<ImageData> make_bitmap(int width, int height, Gdiplus::PixelFormat format, Gdiplus::Status* status,
+                                       bool zeroed = true);
+// Whether a copy into this format writes every byte of its rows, so that it needs no zeroed memory.
+inline bool copy_fills_rows(Gdiplus::PixelFormat format) { return Gdiplus::GetPixelFormatSize(format) == 32; }
 // The default palette GDI+ gives new indexed bitmaps: black/white, the 16 VGA colours, halftone.
 void set_default_palette(ImageData& image);
 // The palette as the row kernels take it (the nearest-entry index built on demand).

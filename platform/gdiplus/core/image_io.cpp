@@ -346,7 +346,7 @@ Status prepare_frame(const ImageData& image, const CodecEntry& codec, PreparedFr
     if (status != Ok) return status;
   } else if (!encoder_format(image.format)) {
     Status status = Ok;
-    out->converted = make_bitmap(image.width, image.height, PixelFormat32bppARGB, &status);
+    out->converted = make_bitmap(image.width, image.height, PixelFormat32bppARGB, &status, false);
     if (!out->converted) return status;
     copy_converted(image, Rect(0, 0, image.width, image.height), *out->converted);
   }
