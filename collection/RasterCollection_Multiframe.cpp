@@ -2,7 +2,6 @@
 // RasterCollection's multi-frame files: counting frames, loading them as layers, saving layers as frames.
 #include <oleauto.h>
 
-#include <cstring>
 #include <string_view>
 #include <vector>
 

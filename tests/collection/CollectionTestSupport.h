@@ -73,8 +73,15 @@ inline std::u16string key_of(IRasterItem* item) {
   return std::u16string(key.view());
 }
 
+// Files the tests write live in a folder of the process's own, removed when the process ends.
 inline std::string output_path(const std::string& name) {
-  return std::string(ZX_BINARY_DIR) + "/collection-" + std::to_string(getpid()) + "-" + name;
+  struct Folder {
+    std::filesystem::path path = std::filesystem::path(ZX_BINARY_DIR) / ("collection-" + std::to_string(getpid()));
+    Folder() { std::filesystem::create_directories(path); }
+    ~Folder() { std::filesystem::remove_all(path); }
+  };
+  static const Folder folder;
+  return (folder.path / name).string();
 }
 
 inline bool file_exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }

@@ -81,6 +81,36 @@ TEST(Multiframe, OneTiffPageByIndex) {
   ASSERT_EQ(count_of(c.get()), 1);
   EXPECT_EQ(key_of(item_at(c.get(), 0).get()), u"RasterObject0");
   expect_collection_report(load(c.get(), file, VARIANT_TRUE, 3), E_INVALIDARG, u"Index is out of frames count");
+  EXPECT_EQ(count_of(c.get()), 1);  // the index is checked before the collection is cleared
+}
+
+// A page that declares more pixels than a bitmap may hold is never read (nor allocated for).
+TEST(Multiframe, UnreadableTiffPage) {
+  const std::string file = output_path("giant.tif");
+  TIFF* tif = TIFFOpen(file.c_str(), "w");
+  ASSERT_NE(tif, nullptr);
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+  const uint8_t grey = 7;
+  TIFFWriteScanline(tif, const_cast<uint8_t*>(&grey), 0, 0);
+  TIFFClose(tif);
+  // The directory's width and length (Short entries, tags 256 and 257) become 60000.
+  std::vector<uint8_t> bytes = read_bytes(file);
+  const uint32_t ifd = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | uint32_t(bytes[7]) << 24;
+  for (size_t e = ifd + 2; e + 12 <= bytes.size() && e < ifd + 2 + 12u * bytes[ifd]; e += 12)
+    if ((bytes[e] == 0 || bytes[e] == 1) && bytes[e + 1] == 1) bytes[e + 8] = 0x60, bytes[e + 9] = 0xEA;
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+
+  ComPtr<IRasterCollection> c = make_collection();
+  add_item(c.get());
+  expect_report(load(c.get(), file, VARIANT_TRUE, 0), DISP_E_EXCEPTION, u"Cannot read this TIFF", IID_IRasterCollection,
+                kCollectionSource);
+  EXPECT_EQ(count_of(c.get()), 0);
+  EXPECT_EQ(load(c.get(), file), S_OK);  // every page up to the first it cannot read: none
+  EXPECT_EQ(count_of(c.get()), 0);
 }
 
 // libtiff premultiplies what it reads; the layers hold straight alpha again.
@@ -200,12 +230,12 @@ TEST(Multiframe, SavedTiffPagesReadBackWithLibtiff) {
 
 TEST(Multiframe, SavedGifSkipsInvisibleItemsAndReadsBackWithGiflib) {
   ComPtr<IRasterCollection> c = make_collection();
-  std::vector<uint32_t> second = pattern(4, 3, 1);
-  second[5] = 0x00FFFFFF;  // transparent: the frame's transparent index
+  std::vector<uint32_t> last = pattern(3, 2, 1);
+  last[4] = 0x00FFFFFF;  // transparent: the frame's transparent index
   add_item(c.get(), 2, 2, pattern(2, 2, 0))->put_IsVisible(0);
   add_item(c.get(), 4, 3, pattern(4, 3, 2));
   add_item(c.get(), 4, 3, pattern(4, 3, 3))->put_IsVisible(0);
-  add_item(c.get(), 4, 3, second);
+  add_item(c.get(), 3, 2, last);
   const std::string file = output_path("layers.gif");
   ASSERT_EQ(save(c.get(), file, i4(oftGIF), VARIANT_FALSE), S_OK);
   const GifAnimation gif = read_gif(file);
@@ -214,10 +244,22 @@ TEST(Multiframe, SavedGifSkipsInvisibleItemsAndReadsBackWithGiflib) {
   EXPECT_EQ(std::make_pair(gif.width, gif.height), std::make_pair(4, 3));
   EXPECT_EQ(gif.delays, (std::vector<int>{100, 100}));
   EXPECT_EQ(gif.frames[0], pattern(4, 3, 2));
-  second[5] = 0;  // shown as the canvas behind it: nothing
+  // Each frame shows itself alone: the first is cleared away, and the transparent pixel is empty.
+  std::vector<uint32_t> second(12, 0);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) second[size_t(y * 4 + x)] = last[size_t(y * 3 + x)] >> 24 ? last[size_t(y * 3 + x)] : 0;
   EXPECT_EQ(gif.frames[1], second);
   EXPECT_EQ(gif.transparent[0], NO_TRANSPARENT_COLOR);
   EXPECT_NE(gif.transparent[1], NO_TRANSPARENT_COLOR);
+
+  // Late-bound without the last argument, invisible items are saved too.
+  DISPID id = 0;
+  LPOLESTR name = const_cast<LPOLESTR>(u"SaveMultiframeImage");
+  ASSERT_EQ(c->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+  Variant args[2] = {i4(oftGIF), text(to_utf16(file))};  // in reverse order, as hosts pass them
+  DISPPARAMS params{args, nullptr, 2, 0};
+  ASSERT_EQ(c->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(read_gif(file).frames.size(), 4u);
 }
 
 TEST(Multiframe, SaveRefusalsWriteNothing) {
