@@ -12,6 +12,8 @@
 
 namespace zx::collection {
 
+struct FrameDimensions;
+
 // The class is split by behaviour: the stack, lookups and Combine (RasterCollection.cpp), and the
 // multi-frame files (RasterCollection_Multiframe.cpp). Failures are reported with the class
 // RasterCollection and the interface IRasterCollection unless a member says otherwise.
@@ -72,6 +74,9 @@ class RasterCollection : public server::ComObject<RasterCollection, IRasterColle
   // Adds a new item at the end holding bitmap (owned from then on) with its resolutions and the
   // output file type oftJPEG: how a loaded frame becomes a layer.
   HRESULT add_frame(std::unique_ptr<Gdiplus::Bitmap> bitmap);
+  // The frame dimensions of an image GDI+ decoded, with their frame counts; a failed decode, or an
+  // image without frame dimensions ("No pages are present here!"), is reported for method.
+  static HRESULT frames_of(Gdiplus::Bitmap& image, LPCOLESTR method, FrameDimensions* dimensions);
   // The multi-frame loaders, after the frame count was checked.
   HRESULT load_tiff_pages(class TiffPages& pages, bool clearBefore, INT index);
   HRESULT load_frames(BSTR fileName, bool clearBefore, INT index);

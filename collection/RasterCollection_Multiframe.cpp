@@ -16,13 +16,13 @@ using server::ReportError;
 
 // ---- counting -----------------------------------------------------------------------------------
 
-namespace {
-
-// The frame dimensions of an image and their frame counts; a failure is a GDI+ status.
 struct FrameDimensions {
   std::vector<GUID> ids;
   std::vector<UINT> counts;
 };
+
+namespace {
+
 Gdiplus::Status frame_dimensions(Gdiplus::Image& image, FrameDimensions* out) {
   const UINT n = image.GetFrameDimensionsCount();
   if (Gdiplus::Status status = image.GetLastStatus(); status != Gdiplus::Ok) return status;
@@ -38,6 +38,13 @@ Gdiplus::Status frame_dimensions(Gdiplus::Image& image, FrameDimensions* out) {
 
 }  // namespace
 
+HRESULT RasterCollection::frames_of(Gdiplus::Bitmap& image, LPCOLESTR method, FrameDimensions* dimensions) {
+  if (Gdiplus::Status status = image.GetLastStatus(); status != Gdiplus::Ok) return report_gdiplus(status, method);
+  if (Gdiplus::Status status = frame_dimensions(image, dimensions); status != Gdiplus::Ok)
+    return report_gdiplus(status, method);
+  return dimensions->ids.empty() ? report(msg::kNoPages, E_FAIL) : S_OK;
+}
+
 HRESULT RasterCollection::GetFramesCount(BSTR FileName, LONG* Count) {
   if (!Count) return E_POINTER;
   *Count = -1;
@@ -48,12 +55,8 @@ HRESULT RasterCollection::GetFramesCount(BSTR FileName, LONG* Count) {
       return S_OK;
     }
     Gdiplus::Bitmap bitmap(FileName);
-    if (Gdiplus::Status status = bitmap.GetLastStatus(); status != Gdiplus::Ok)
-      return report_gdiplus(status, msg::kGetFramesCountMethod);
     FrameDimensions dimensions;
-    if (Gdiplus::Status status = frame_dimensions(bitmap, &dimensions); status != Gdiplus::Ok)
-      return report_gdiplus(status, msg::kGetFramesCountMethod);
-    if (dimensions.ids.empty()) return report(msg::kNoPages, E_FAIL);
+    if (HRESULT hr = frames_of(bitmap, msg::kGetFramesCountMethod, &dimensions); FAILED(hr)) return hr;
     LONG total = 0;
     for (UINT n : dimensions.counts) total += static_cast<LONG>(n);
     *Count = total;
@@ -108,12 +111,8 @@ HRESULT RasterCollection::load_tiff_pages(TiffPages& pages, bool clearBefore, IN
 // Frames are numbered from 0 across every frame dimension in list order.
 HRESULT RasterCollection::load_frames(BSTR fileName, bool clearBefore, INT index) {
   Gdiplus::Bitmap bitmap(fileName);
-  if (Gdiplus::Status status = bitmap.GetLastStatus(); status != Gdiplus::Ok)
-    return report_gdiplus(status, msg::kLoadMethod);
   FrameDimensions dimensions;
-  if (Gdiplus::Status status = frame_dimensions(bitmap, &dimensions); status != Gdiplus::Ok)
-    return report_gdiplus(status, msg::kLoadMethod);
-  if (dimensions.ids.empty()) return report(msg::kNoPages, E_FAIL);
+  if (HRESULT hr = frames_of(bitmap, msg::kLoadMethod, &dimensions); FAILED(hr)) return hr;
   if (clearBefore) clear();
   LONG number = 0;
   for (size_t d = 0; d < dimensions.ids.size(); ++d) {

@@ -203,4 +203,20 @@ inline std::vector<TiffPage> read_tiff(const std::string& path) {
   return pages;
 }
 
+// A one-pixel TIFF holding these samples (8 bits each); a fourth sample is alpha of the kind given.
+inline void write_tiff_pixel(const std::string& path, std::vector<uint8_t> samples, uint16_t photometric,
+                             uint16_t alpha = EXTRASAMPLE_UNSPECIFIED) {
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(tif, nullptr);
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(samples.size()));
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  if (samples.size() == 4) TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &alpha);
+  TIFFWriteScanline(tif, samples.data(), 0, 0);
+  TIFFClose(tif);
+}
+
 }  // namespace zx::test

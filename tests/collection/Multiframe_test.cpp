@@ -87,16 +87,7 @@ TEST(Multiframe, OneTiffPageByIndex) {
 // A page that declares more pixels than a bitmap may hold is never read (nor allocated for).
 TEST(Multiframe, UnreadableTiffPage) {
   const std::string file = output_path("giant.tif");
-  TIFF* tif = TIFFOpen(file.c_str(), "w");
-  ASSERT_NE(tif, nullptr);
-  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
-  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
-  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-  const uint8_t grey = 7;
-  TIFFWriteScanline(tif, const_cast<uint8_t*>(&grey), 0, 0);
-  TIFFClose(tif);
+  write_tiff_pixel(file, {7}, PHOTOMETRIC_MINISBLACK);
   // The directory's width and length (Short entries, tags 256 and 257) become 60000.
   std::vector<uint8_t> bytes = read_bytes(file);
   const uint32_t ifd = bytes[4] | bytes[5] << 8 | bytes[6] << 16 | uint32_t(bytes[7]) << 24;
@@ -130,17 +121,7 @@ TEST(Multiframe, TiffAlphaIsReadBackStraight) {
   ComPtr<IRasterCollection> c = make_collection();
   for (const Case& test : cases) {
     SCOPED_TRACE(test.expected);
-    TIFF* tif = TIFFOpen(file.c_str(), "w");
-    ASSERT_NE(tif, nullptr);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 1);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &test.extra);
-    TIFFWriteScanline(tif, const_cast<uint8_t*>(test.stored), 0, 0);
-    TIFFClose(tif);
+    write_tiff_pixel(file, {test.stored, test.stored + 4}, PHOTOMETRIC_RGB, test.extra);
     ASSERT_EQ(load(c.get(), file), S_OK);
     EXPECT_EQ(read_pixels(item_at(c.get(), 0).get()), std::vector<uint32_t>{test.expected});
   }

@@ -245,11 +245,8 @@ Status TiffWriter::finish(std::vector<uint8_t>& out) {
 }
 
 Status encode_tiff(std::span<const EncodeImage> frames, const EncodeOptions& options, std::vector<uint8_t>& out) {
-  if (frames.empty()) return Status::InvalidParameter;
   TiffWriter writer(frames.size() > 1);
-  for (const EncodeImage& frame : frames)
-    if (Status st = writer.add(frame, options); st != Status::Ok) return st;
-  return writer.finish(out);
+  return write_frames(writer, frames, options, out);
 }
 
 std::unique_ptr<FrameWriter> make_tiff_pages() { return std::unique_ptr<FrameWriter>(new (std::nothrow) TiffWriter(true)); }
