@@ -14,6 +14,7 @@
 #include "GIFEncoderInfo.h"
 #include "GUIDGen.h"
 #include "JPEGEncoderInfo.h"
+#include "RasterCollection.h"
 #include "RasterObject.h"
 #include "SWFEncoderInfo.h"
 #include "TIFFEncoderInfo.h"
@@ -34,17 +35,19 @@
 namespace zx::server {
 namespace {
 
-// RasterItem is looked up under this identity, so that it cannot be created from outside.
+// RasterItem is looked up under this identity and has no creator, so that it cannot be created from
+// outside: its collection makes its items itself.
 constexpr CLSID kNull = GUID_NULL;
 
 constexpr CATID kEncoderCategories[] = {CATID_ZentarixImageEncoders};
 
-// Rows whose class is built by a later part of the module have a null creator until then.
+// Rows whose class is built by a later part of the module have a null creator until then (and
+// RasterItem's for good).
 // ProgIDs and descriptions are the registry's, cut-short ProgIDs and short brush names included.
 constexpr ClassEntry kClasses[] = {
     {&CLSID_RasterObject, &CLSID_RasterObject, u"RasterObject", u"Zentarix.RasterObject.1", u"Zentarix.RasterObject", u"RasterObject Class", true, &create_instance<raster::RasterObject>, {}},
     {&CLSID_TransformFlipAndRotate, &CLSID_TransformFlipAndRotate, u"TransformFlipAndRotate", u"Zentarix.TransformFlipAndRotate.1", u"Zentarix.TransformFlipAndRotate", u"TransformFlipAndRotate Class", true, &create_instance<transforms::TransformFlipAndRotate>, {}},
-    {&CLSID_RasterCollection, &CLSID_RasterCollection, u"RasterCollection", u"Zentarix.RasterCollection.1", u"Zentarix.RasterCollection", u"RasterCollection Class", true, nullptr, {}},
+    {&CLSID_RasterCollection, &CLSID_RasterCollection, u"RasterCollection", u"Zentarix.RasterCollection.1", u"Zentarix.RasterCollection", u"RasterCollection Class", true, &create_instance<collection::RasterCollection>, {}},
     {&kNull, &CLSID_RasterItem, u"RasterItem", u"Zentarix.RasterItem.1", u"Zentarix.RasterItem", u"RasterItem Class", true, nullptr, {}},
     {&CLSID_TransformResize, &CLSID_TransformResize, u"TransformResize", u"Zentarix.TransformResize.1", u"Zentarix.TransformResize", u"TransformResize Class", true, &create_instance<transforms::TransformResize>, {}},
     {&CLSID_TransformCrop, &CLSID_TransformCrop, u"TransformCrop", u"Zentarix.TransformCrop.1", u"Zentarix.TransformCrop", u"TransformCrop Class", true, &create_instance<transforms::TransformCrop>, {}},

@@ -145,6 +145,19 @@ TEST(FaultGuard, AFaultInEveryGuardedRoutineFailsThatRoutineAndLeavesNothingLock
          g_read_only_skip = 1;
          return s.raster->LoadPicture(picture.get());
        }, 0, E_FAIL, failure(u"LoadPicture")},
+      {"Combine's background fill", [](Scene&, LONG) {
+         ComPtr<IRasterCollection> layers;
+         ComPtr<IRasterItem> background;
+         CLSID clsid = GUID_NULL;
+         EXPECT_EQ(CLSIDFromProgID(u"Zentarix.RasterCollection", &clsid), S_OK);
+         EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterCollection, layers.put_void()), S_OK);
+         EXPECT_EQ(layers->Add(-1, background.put()), S_OK);
+         EXPECT_EQ(background->EmptyImage(9, 3, -1), S_OK);
+         background->put_IsVisible(0);
+         g_read_only_size = 9 * 3 * 4;
+         ComPtr<IRasterObject> result;
+         return layers->Combine(result.put());
+       }, 0, E_FAIL, failure(u"Combine", u"ObjectCollection"), "Zentarix.RasterCollection.1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.routine);
