@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -21,9 +22,10 @@ namespace {
 
 const std::string kModule = std::string(ZX_BINARY_DIR) + "/lib/libzxtestmodule.so";
 
-// zxregsvr's exit code and its output (stdout and stderr together) as "code: output".
-std::string regsvr(const std::string& args) {
-  FILE* pipe = popen((std::string(ZX_BINARY_DIR) + "/bin/zxregsvr " + args + " 2>&1").c_str(), "r");
+// zxregsvr's exit code and its output (stdout and stderr together) as "code: output"; envPrefix (an
+// `env ...` command) changes its environment.
+std::string regsvr(const std::string& args, const std::string& envPrefix = "") {
+  FILE* pipe = popen((envPrefix + ZX_BINARY_DIR + "/bin/zxregsvr " + args + " 2>&1").c_str(), "r");
   std::string output;
   char buf[512];
   while (size_t n = fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
@@ -150,7 +152,8 @@ TEST(Zxregsvr, ReportsEachKindOfFailureWithItsExitCode) {
   TempRegistry registry;
   const std::string missing = regsvr("/nonexistent/libnothing.so");
   EXPECT_TRUE(missing.starts_with("3: ") && missing.find("could not be loaded") != std::string::npos) << missing;
-  const std::string noEntry = std::string(ZX_BINARY_DIR) + "/lib/libzxcom.so";
+  // zxregsvr names the file the link leads to (the versioned runtime).
+  const std::string noEntry = std::filesystem::canonical(std::string(ZX_BINARY_DIR) + "/lib/libzxcom.so").string();
   EXPECT_EQ(regsvr(noEntry),
             "4: zxregsvr: " + noEntry + " was loaded, but the entry point DllRegisterServer was not found.\n");
   setenv(ZX_TESTMODULE_REFUSE_ENV, "1", 1);
@@ -160,6 +163,25 @@ TEST(Zxregsvr, ReportsEachKindOfFailureWithItsExitCode) {
   unsetenv(ZX_TESTMODULE_REFUSE_ENV);
   EXPECT_EQ(regsvr("").substr(0, 3), "2: ");
   EXPECT_EQ(registry.keys(), "");
+}
+
+TEST(Zxregsvr, WritesThePerUserRegistryUnlessToldToWriteTheMachinesOne) {
+  ScopedRegistries files;
+  // Which file holds the module's class after each run: "user machine" as 1 or 0.
+  auto where = [&] {
+    const std::string key = "[CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}]";
+    return std::to_string(file_text(files.user()).find(key) != std::string::npos) + " " +
+           std::to_string(file_text(files.machine()).find(key) != std::string::npos);
+  };
+  const std::pair<const char*, const char*> steps[] = {
+      {"", "1 0"}, {"/m ", "1 1"}, {"/u ", "0 1"}, {"--machine /u ", "0 0"}};
+  for (const auto& [args, expected] : steps) {
+    EXPECT_EQ(regsvr(args + kModule), "0: ") << args;
+    EXPECT_EQ(where(), expected) << args;
+  }
+  EXPECT_EQ(regsvr(kModule, "env -u HOME -u XDG_DATA_HOME "),
+            "6: zxregsvr: there is no per-user registry: neither HOME nor XDG_DATA_HOME is set to a folder. Use /m to "
+            "write the machine-wide registry.\n");
 }
 
 }  // namespace

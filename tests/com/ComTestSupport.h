@@ -68,7 +68,7 @@ inline std::string show(const VARIANT& v) {
     case VT_I8: return out + " " + std::to_string(v.llVal);
     case VT_UI8: return out + " " + std::to_string(v.ullVal);
     case VT_R4: return out + " " + std::string(number, std::to_chars(number, number + 32, v.fltVal).ptr);
-    case VT_R8: return out + " " + std::string(number, std::to_chars(number, number + 32, v.dblVal).ptr);
+    case VT_R8: case VT_DATE: return out + " " + std::string(number, std::to_chars(number, number + 32, v.dblVal).ptr);
     case VT_BSTR:
       return v.bstrVal ? out + " '" + utf8(std::u16string_view(v.bstrVal, SysStringLen(v.bstrVal))) + "'" : out + " null";
     default: return out;

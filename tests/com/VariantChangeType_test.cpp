@@ -21,6 +21,12 @@ VARIANT g_inner = [] {
   v.pbstrVal = &g_text;
   return v;
 }();
+zx::Variant date(double d) {
+  zx::Variant x;
+  x.vt = VT_DATE;
+  x.date = d;
+  return x;
+}
 zx::Variant byref(VARTYPE vt, void* target) {
   zx::Variant x;
   x.vt = vt | VT_BYREF;
@@ -96,8 +102,18 @@ TEST(VariantChangeType, ConvertsAsWindowsDoesAndAFailureLeavesTheDestination) {
       {byref(VT_VARIANT, &g_inner), VT_I4, S_OK, "I4 2"}, {byref(VT_VARIANT, nullptr), VT_I4, MISMATCH},
       // strings and byte arrays exchange bytes
       {bytes_str("\x01\x02\x03", 3), VT_ARRAY | VT_UI1, S_OK, "ARRAY|UI1 1 2 3"},
+      // dates: whole days since 12/30/1899, the time as the fraction, written and read the en-US way
+      {date(45322), VT_BSTR, S_OK, "BSTR '1/31/2024'"}, {date(45322.5), VT_BSTR, S_OK, "BSTR '1/31/2024 12:00:00 PM'"},
+      {date(0.75), VT_BSTR, S_OK, "BSTR '6:00:00 PM'"}, {date(0), VT_BSTR, S_OK, "BSTR '12:00:00 AM'"},
+      {date(-1.25), VT_BSTR, S_OK, "BSTR '12/29/1899 6:00:00 AM'"}, {date(2.0000001), VT_BSTR, S_OK, "BSTR '1/1/1900'"},
+      {str(u"2024-01-31"), VT_DATE, S_OK, "DATE 45322"}, {str(u"1/31/2024 3:00 PM"), VT_DATE, S_OK, "DATE 45322.625"},
+      {str(u"Wednesday, January 31, 2024"), VT_DATE, S_OK, "DATE 45322"}, {str(u"31 Jan 24"), VT_DATE, S_OK, "DATE 45322"},
+      {str(u"12:30"), VT_DATE, S_OK, "DATE 0.5208333333333334"}, {str(u"13/1/2024"), VT_DATE, MISMATCH},
+      {str(u"2/30/2024"), VT_DATE, MISMATCH}, {str(u"45322"), VT_DATE, MISMATCH}, {str(u"25:00"), VT_DATE, MISMATCH},
+      {date(45322.25), VT_I4, S_OK, "I4 45322"}, {r8(45322.25), VT_DATE, S_OK, "DATE 45322.25"},
+      {r8(3e6), VT_DATE, OVER},
       // refused types
-      {i4(1), VT_I4 | VT_BYREF, BADVT}, {i4(1), 0x00FF, BADVT}, {i4(1), VT_DATE, BADVT},
+      {i4(1), VT_I4 | VT_BYREF, BADVT}, {i4(1), 0x00FF, BADVT}, {i4(1), VT_CY, BADVT},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(show(c.in) + " -> " + std::to_string(c.to));
@@ -112,6 +128,12 @@ TEST(VariantChangeType, ConvertsAsWindowsDoesAndAFailureLeavesTheDestination) {
     EXPECT_EQ(VariantChangeType(&out, &in, 0, VT_I4), MISMATCH) << utf8(b);
   }
   EXPECT_EQ(std::u16string(g_text), u"2.5");
+  SYSTEMTIME st{};
+  ASSERT_TRUE(VariantTimeToSystemTime(45322.625, &st));
+  EXPECT_EQ(st.wDayOfWeek * 100 + st.wHour, 315);  // a Wednesday, 3 PM
+  double back = 0;
+  ASSERT_TRUE(SystemTimeToVariantTime(&st, &back));
+  EXPECT_EQ(back, 45322.625);
   EXPECT_EQ(VariantChangeType(nullptr, &cases[0].in, 0, VT_I4), E_INVALIDARG);
 }
 
