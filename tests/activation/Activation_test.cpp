@@ -176,7 +176,7 @@ TEST(Zxregsvr, WritesThePerUserRegistryUnlessToldToWriteTheMachinesOne) {
   const std::pair<const char*, const char*> steps[] = {
       {"", "1 0"}, {"/m ", "1 1"}, {"/u ", "0 1"}, {"--machine /u ", "0 0"}};
   for (const auto& [args, expected] : steps) {
-    EXPECT_EQ(regsvr(args + kModule), "0: ") << args;
+    EXPECT_EQ(regsvr(std::string("/s ") + args + kModule), "0: ") << args;
     EXPECT_EQ(where(), expected) << args;
   }
   EXPECT_EQ(regsvr(kModule, "env -u HOME -u XDG_DATA_HOME "),
