@@ -33,10 +33,7 @@ class Helper final : public IHelper {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE Twice(LONG v, LONG* r) override {
-    *r = 2 * v;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Twice(LONG v, LONG* r) override { *r = 2 * v; return S_OK; }
   std::atomic<ULONG> refs{1};
 };
 
@@ -80,14 +77,8 @@ class Tester final : public ITesterEx {
     lastScode = v.vt == VT_ERROR ? v.scode : 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_Width(LONG* value) override {
-    *value = width;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE put_Width(LONG value) override {
-    width = value;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE get_Width(LONG* value) override { *value = width; return S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Width(LONG value) override { width = value; return S_OK; }
   HRESULT STDMETHODCALLTYPE get_Pixels(LONG x, LONG y, LONG* color) override {
     auto it = pixels.find({x, y});
     *color = it == pixels.end() ? 0 : it->second;
@@ -117,10 +108,7 @@ class Tester final : public ITesterEx {
     *doubled = out.detach();
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Bump(LONG* counter, LONG by) override {
-    *counter += by;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Bump(LONG* counter, LONG by) override { *counter += by; return S_OK; }
   HRESULT STDMETHODCALLTYPE FailWithRecord(BSTR why) override {
     zx::ComPtr<ICreateErrorInfo> create;
     if (FAILED(CreateErrorInfo(create.put()))) return E_OUTOFMEMORY;
@@ -132,10 +120,7 @@ class Tester final : public ITesterEx {
     return kRecordedFailure;
   }
   HRESULT STDMETHODCALLTYPE FailPlain() override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE get_Value(LONG* v) override {
-    *v = 42;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE get_Value(LONG* v) override { *v = 42; return S_OK; }
   HRESULT STDMETHODCALLTYPE Flags(VARIANT_BOOL on, BYTE b, FLOAT f, VARIANT* echo) override {
     echo->vt = VT_R8;
     echo->dblVal = (on == VARIANT_TRUE ? 1000.0 : 0.0) + b + f;
@@ -147,15 +132,9 @@ class Tester final : public ITesterEx {
     if (other) *r += 1000;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE putref_Peer(IDispatch* p) override {
-    peer = p;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE putref_Peer(IDispatch* p) override { peer = p; return S_OK; }
   HRESULT STDMETHODCALLTYPE get_Peer(IDispatch** p) override { return peer.copy_to(p); }
-  HRESULT STDMETHODCALLTYPE Negative(ShapeKinds* k) override {
-    *k = skAll;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Negative(ShapeKinds* k) override { *k = skAll; return S_OK; }
   HRESULT STDMETHODCALLTYPE Lookup(BSTR key, BSTR* found, VARIANT* any, VARIANT_BOOL* ok) override {
     if (str(key) != u"x") {
       *ok = VARIANT_FALSE;
@@ -168,10 +147,7 @@ class Tester final : public ITesterEx {
     return S_OK;
   }
   // ITesterEx
-  HRESULT STDMETHODCALLTYPE Extra(LONG* r) override {
-    *r = 99;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Extra(LONG* r) override { *r = 99; return S_OK; }
 
   std::atomic<ULONG> refs{1};
   LONG width = 0;
