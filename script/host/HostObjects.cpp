@@ -29,15 +29,6 @@ HRESULT give_object(IUnknown* object, REFIID iid, void** out) {
   return object->QueryInterface(iid, out);
 }
 
-std::vector<zx::Variant> texts(const std::vector<std::u16string>& items) {
-  std::vector<zx::Variant> out(items.size());
-  for (size_t i = 0; i < items.size(); ++i) {
-    out[i].vt = VT_BSTR;
-    out[i].bstrVal = zx::Bstr(items[i]).detach();
-  }
-  return out;
-}
-
 // /name:value and /name arguments (one slash; two are the host's own options). A name is letters,
 // digits, "_" and "-", so an absolute path ("/photos/a.jpg") stays an unnamed argument; a path of
 // one part ("/photos") reads as a name and is written "/photos/" instead.
@@ -154,6 +145,15 @@ class Arguments final : public ArgumentList<Arguments, IHostArguments> {
 };
 
 }  // namespace
+
+std::vector<zx::Variant> texts(const std::vector<std::u16string>& items) {
+  std::vector<zx::Variant> out(items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    out[i].vt = VT_BSTR;
+    out[i].bstrVal = zx::Bstr(items[i]).detach();
+  }
+  return out;
+}
 
 HRESULT give_text(std::u16string_view text, BSTR* out) {
   if (!out) return E_POINTER;

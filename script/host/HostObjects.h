@@ -74,4 +74,7 @@ HRESULT report(HRESULT hr, const char16_t* source, const char16_t* text, REFIID 
 
 HRESULT give_text(std::u16string_view text, BSTR* out);
 
+// Texts as BSTR variants (a collection's enumerator items).
+std::vector<zx::Variant> texts(const std::vector<std::u16string>& items);
+
 }  // namespace zx::script::host
