@@ -2,23 +2,20 @@
 # Zentarix — MIT licence.
 # The example site under lighttpd with zxscript as its FastCGI responder, asked over HTTP and
 # opened in headless Chromium.
-"""usage: web_test.py ZXSCRIPT ZXREGSVR MODULE SCREENSHOT"""
+"""usage: web_test.py BUILD SCREENSHOT (BUILD holds bin/zxscript, bin/zxregsvr and lib/libzentarix.so)"""
 import concurrent.futures
 import os
 import shutil
-import signal
-import socket
 import subprocess
 import sys
 import tempfile
-import time
 import urllib.error
 import urllib.request
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.dirname(os.path.dirname(HERE))
-SITE = os.path.join(SOURCE, "examples", "web")
-SAMPLE = os.path.join(SOURCE, "examples", "sample.jpg")
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(SOURCE, "examples", "web"))
+import serve  # noqa: E402  the example's own starter: the test runs the site as users do
+
 SAMPLE_SIZE = (5312, 2988)
 SKIP = 77
 
@@ -55,44 +52,6 @@ def multipart(fields, file_name, file_bytes):
     return body, {"Content-Type": "multipart/form-data; boundary=" + boundary}
 
 
-def start_site(tmp, zxscript, zxregsvr, module):
-    site = os.path.join(tmp, "site")
-    shutil.copytree(SITE, site, ignore=shutil.ignore_patterns("*.in", "*.sh"))
-    os.makedirs(os.path.join(site, "photos"))
-    shutil.copy(SAMPLE, os.path.join(site, "photos", "harbour.jpg"))
-    with open(os.path.join(site, "broken.asp"), "w") as f:
-        f.write("<html>\n<% Dim x\nx = 1 / 0 %>\n</html>\n")
-    registry = os.path.join(tmp, "registry.txt")
-    env = dict(os.environ, ZENTARIX_REGISTRY=registry)
-    subprocess.run([zxregsvr, "/s", module], env=env, check=True, timeout=60)
-    with socket.socket() as s:  # a free port: the kernel's choice, released for lighttpd
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    conf = open(os.path.join(SITE, "lighttpd.conf.in")).read()
-    for name, value in (("ROOT", site), ("PORT", str(port)), ("STATE", tmp), ("ZXSCRIPT", zxscript), ("REGISTRY", registry)):
-        conf = conf.replace("@%s@" % name, value)
-    with open(os.path.join(tmp, "lighttpd.conf"), "w") as f:
-        f.write(conf)
-    server = subprocess.Popen([LIGHTTPD, "-D", "-f", os.path.join(tmp, "lighttpd.conf")], start_new_session=True)
-    deadline = time.time() + 15
-    while time.time() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return server, "http://127.0.0.1:%d/" % port
-        except OSError:
-            time.sleep(0.1)
-    stop(server)
-    raise RuntimeError("lighttpd did not start: " + open(os.path.join(tmp, "error.log")).read())
-
-
-def stop(server):
-    try:
-        os.killpg(server.pid, signal.SIGTERM)  # lighttpd and the zxscript it started
-        server.wait(timeout=10)
-    except (ProcessLookupError, subprocess.TimeoutExpired):
-        os.killpg(server.pid, signal.SIGKILL)
-
-
 def check_http(base, failures):
     def expect(what, got, want):
         if got != want:
@@ -118,7 +77,7 @@ def check_http(base, failures):
     status, _, body = fetch(base + "broken.asp")
     expect("broken page has no partial body", body.startswith(b"<html>"), False)
 
-    photo = open(SAMPLE, "rb").read()
+    photo = open(serve.SAMPLE, "rb").read()
     body, headers = multipart({"caption": "Boats & <harbour>"}, "boats.jpg", photo)
     status, _, page = fetch(base + "upload.asp", body, headers)
     expect("upload status", status, 200)
@@ -143,6 +102,20 @@ def check_http(base, failures):
     expect("side by side", [s[0] if s else None for s in sizes], [64, 96, 128, 160])
 
 
+def check_cgi(build, tmp, failures):
+    """The same page run as a CGI program: one process, the response in CGI form on its output."""
+    site = os.path.join(tmp, "site")
+    env = dict(os.environ, GATEWAY_INTERFACE="CGI/1.1", REQUEST_METHOD="GET", QUERY_STRING="w=50", SCRIPT_NAME="/thumb.asp",
+               SCRIPT_FILENAME=os.path.join(site, "thumb.asp"), DOCUMENT_ROOT=site,
+               ZENTARIX_REGISTRY=os.path.join(tmp, "registry.txt"))
+    out = subprocess.run([os.path.join(build, "bin", "zxscript")], env=env, capture_output=True, timeout=120).stdout
+    head, _, body = out.partition(b"\r\n\r\n")
+    got = (head.split(b"\r\n")[:2], jpeg_size(body))
+    want = ([b"Status: 200 OK", b"Content-Type: image/jpeg"], (50, round(SAMPLE_SIZE[1] * 50 / SAMPLE_SIZE[0])))
+    if got != want:
+        failures.append("cgi: got %r, want %r" % (got, want))
+
+
 def check_browser(base, tmp, screenshot, failures):
     chromium = shutil.which("chromium")
     if not chromium:
@@ -164,18 +137,21 @@ def check_browser(base, tmp, screenshot, failures):
 
 
 def main(argv):
-    zxscript, zxregsvr, module, screenshot = (os.path.abspath(a) for a in argv[1:5])
-    if not LIGHTTPD:
+    build, screenshot = (os.path.abspath(a) for a in argv[1:3])
+    if not serve.LIGHTTPD:
         print("SKIP: lighttpd is not installed (tools/setup.sh installs it)")
         return SKIP
     failures = []
     with tempfile.TemporaryDirectory(prefix="zx-web-") as tmp:
-        server, base = start_site(tmp, zxscript, zxregsvr, module)
+        server, base = serve.start(tmp, build)
+        with open(os.path.join(tmp, "site", "broken.asp"), "w") as f:
+            f.write("<html>\n<% Dim x\nx = 1 / 0 %>\n</html>\n")
         try:
             check_http(base, failures)
+            check_cgi(build, tmp, failures)
             check_browser(base, tmp, screenshot, failures)
         finally:
-            stop(server)
+            serve.stop(server)
             if failures and os.path.exists(os.path.join(tmp, "error.log")):
                 print(open(os.path.join(tmp, "error.log")).read()[-3000:])
     for f in failures:
@@ -183,6 +159,5 @@ def main(argv):
     return 1 if failures else 0
 
 
-LIGHTTPD = shutil.which("lighttpd") or shutil.which("lighttpd", path="/usr/sbin:/sbin")
 if __name__ == "__main__":
     sys.exit(main(sys.argv))
