@@ -2,9 +2,8 @@
 <!-- #include virtual="/inc/photos.inc" -->
 <%
 ' A photo scaled to the width the request asks for (thumb.asp?w=200&name=harbour.jpg), as JPEG.
+' rqtHighQualityBicubicMode comes from the type library global.asa names.
 Option Explicit
-Const oftJPEG = 0
-Const rqtHighQualityBicubicMode = 4
 Const MaxWidth = 2000
 Dim w, h, name, photo, names
 

@@ -4,8 +4,6 @@
 ' A photo sent from the form, shown back at 480 pixels wide with its caption, and kept in the
 ' gallery. Request is the upload's stream: LoadStream reads the file part of the form.
 Option Explicit
-Const oftJPEG = 0
-Const rqtHighQualityBicubicMode = 4
 Const ShownWidth = 480
 Dim pageTitle, photo, caption, saved, failure, n
 pageTitle = "Upload a photo"

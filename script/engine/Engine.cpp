@@ -45,6 +45,8 @@ Engine::~Engine() { close(); }
 
 void Engine::add_object(std::u16string name, IDispatch* object) { m_objects.emplace_back(std::move(name), object); }
 
+void Engine::add_constant(std::u16string_view name, int32_t value) { m_constants[fold_name(name)] = value; }
+
 bool Engine::compile(std::u16string_view source, ScriptError* error) {
   auto program = std::make_unique<Program>();
   std::vector<std::u16string> names;
@@ -52,7 +54,7 @@ bool Engine::compile(std::u16string_view source, ScriptError* error) {
   names.push_back(u"Err");
   try {
     parse_program(source, *program);
-    resolve(*program, names);
+    resolve(*program, names, m_constants);
   } catch (const CompileError& e) {
     if (error) {
       error->number = e.number;

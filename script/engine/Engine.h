@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,9 @@ class Engine {
 
   // An object the script reaches by name (WScript, Response, ...). Add them before compile().
   void add_object(std::u16string name, IDispatch* object);
+  // A constant the script reaches by name (a type library's enumeration member); the script's own
+  // declaration of the name wins. Add them before compile().
+  void add_constant(std::u16string_view name, int32_t value);
   // Parses and binds the script. False, with the error (line and column of the place), when the
   // text is not a valid script; nothing runs then.
   bool compile(std::u16string_view source, ScriptError* error);
@@ -44,6 +48,7 @@ class Engine {
 
  private:
   std::vector<std::pair<std::u16string, zx::ComPtr<IDispatch>>> m_objects;
+  std::unordered_map<std::u16string, int32_t> m_constants;  // by folded name
   std::unique_ptr<Program> m_program;
   std::unique_ptr<Interpreter> m_interpreter;
 };

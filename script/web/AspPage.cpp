@@ -56,6 +56,7 @@ bool inside(const fs::path& path, const fs::path& root) {
 class Source {
  public:
   std::string text;
+  std::vector<TypeLibReference> typeLibs;
 
   void mark(const std::string& file, int line) { m_marks.push_back({text.size(), {file, line}}); }
 
@@ -85,6 +86,8 @@ class Source {
 
 struct Directive {
   bool include = false;  // an include (else METADATA or not a directive)
+  bool typeLib = false;  // METADATA TYPE="TypeLib"
+  TypeLibReference reference;
   bool isVirtual = false;
   std::string path;
   size_t end = 0;  // after "-->"
@@ -97,6 +100,30 @@ bool parse_directive(std::string_view s, size_t at, Directive* d) {
     const size_t close = s.find("-->", i);
     if (close == std::string_view::npos) return false;
     d->end = close + 3;
+    // KEY="value" pairs, quotes optional.
+    for (i += 8; (i = skip_space(s, i)) < close;) {
+      const size_t eq = s.find('=', i);
+      if (eq == std::string_view::npos || eq > close) break;
+      std::string key(s.substr(i, eq - i));
+      std::transform(key.begin(), key.end(), key.begin(), lower);
+      size_t v = skip_space(s, eq + 1), end;
+      std::string value;
+      if (v < close && (s[v] == '"' || s[v] == '\'')) {
+        end = std::min(close, s.find(s[v], v + 1));
+        value = std::string(s.substr(v + 1, end - v - 1));
+        ++end;
+      } else {
+        end = std::min(close, s.find_first_of(" \t\r\n", v));
+        value = std::string(s.substr(v, end - v));
+      }
+      std::string folded = value;
+      std::transform(folded.begin(), folded.end(), folded.begin(), lower);
+      if (key == "type") d->typeLib = folded == "typelib";
+      else if (key == "uuid") d->reference.uuid = folded;
+      else if (key == "name") d->reference.name = value;
+      else if (key == "file") d->reference.file = value;
+      i = end;
+    }
     return true;
   }
   if (!starts_with_ci(s, i, "#include")) return false;
@@ -141,6 +168,10 @@ bool expand(const fs::path& file, const fs::path& root, int depth, Source& out, 
     }
     out.text.append(text, pos, at - pos);
     line += static_cast<int>(std::count(text.begin() + static_cast<ptrdiff_t>(pos), text.begin() + static_cast<ptrdiff_t>(at), '\n'));
+    if (d.typeLib) {
+      d.reference.where = {name, line};
+      out.typeLibs.push_back(d.reference);
+    }
     if (d.include) {
       const fs::path target = d.isVirtual ? root / fs::path(d.path).relative_path() : file.parent_path() / d.path;
       if (!inside(target, root)) {
@@ -306,6 +337,7 @@ bool compile(const fs::path& file, const fs::path& root, bool literals, AspPage*
   *page = AspPage();
   error->where = {file.string(), 1};
   if (!expand(file, root, 0, source, error)) return false;
+  page->typeLibs = source.typeLibs;
   return Compiler(source, page, literals).run(error);
 }
 

@@ -14,10 +14,18 @@ struct PageOrigin {
   int line = 0;      // from 1
 };
 
+// <!--METADATA TYPE="TypeLib" UUID="{...}" NAME="..." FILE="..." -->: a type library whose
+// constants the page uses, named by any of the three.
+struct TypeLibReference {
+  std::string uuid, name, file;
+  PageOrigin where;
+};
+
 struct AspPage {
   std::u16string script;            // the page's code, one generated line per origin below
   std::vector<std::string> blocks;  // literal text, as UTF-8 bytes
   std::vector<PageOrigin> origins;  // origins[i] is where script line i+1 came from
+  std::vector<TypeLibReference> typeLibs;
   std::string language = "VBScript";
   long codePage = 65001;
   // Where a line of the script came from (the page's first line for lines out of range).

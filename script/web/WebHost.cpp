@@ -11,6 +11,7 @@
 #include "AspPage.h"
 #include "Engine.h"
 #include "Response.h"
+#include "TypeLibs.h"
 #include "objbase.h"
 
 namespace zx::script::web {
@@ -92,9 +93,11 @@ struct PageObjects {
 
 // Compiles and runs `page` with the objects; false with *error when it failed. `*running` names
 // the engine while it runs, for Response.End to stop.
-bool run_script(const AspPage& page, const PageObjects& objects, ScriptError* error, Engine** running = nullptr) {
+bool run_script(const AspPage& page, const PageObjects& objects, const std::vector<TypeLibReference>& typeLibs, ScriptError* error,
+                Engine** running = nullptr) {
   Engine engine;
   if (running) *running = &engine;
+  for (const auto& ref : typeLibs) add_typelib_constants(ref, engine);
   const std::pair<const char16_t*, IDispatch*> named[] = {{u"Request", objects.request}, {u"Response", objects.response},
                                                           {u"Server", objects.server},   {u"Session", objects.session},
                                                           {u"Application", objects.application}};
@@ -108,26 +111,19 @@ bool run_script(const AspPage& page, const PageObjects& objects, ScriptError* er
 }
 
 // Runs a global.asa event (Application_OnStart, Session_OnStart) when the site's global.asa
-// declares it. False with *error when global.asa failed.
-bool run_event(const fs::path& root, std::u16string_view event, const PageObjects& objects, AspPage* global, ScriptError* error) {
-  const fs::path file = root / "global.asa";
-  if (!fs::is_regular_file(file)) return true;
-  PageError pageError;
-  if (!compile_global_asa(file, global, &pageError)) {
-    error->source = zx::to_utf16(pageError.code);
-    error->description = zx::to_utf16(pageError.message);
-    error->line = 0;
-    return false;
-  }
-  std::u16string lowered = global->script;
+// declares it. False with *error when it failed.
+bool run_event(const AspPage& asa, std::u16string_view event, const PageObjects& objects, ScriptError* error) {
+  if (asa.origins.empty()) return true;  // the site has no global.asa
+  std::u16string lowered = asa.script;
   for (char16_t& c : lowered)
     if (c < 128) c = static_cast<char16_t>(std::tolower(c));
   std::u16string wanted = u"sub " + std::u16string(event);
   for (char16_t& c : wanted) c = static_cast<char16_t>(std::tolower(c));
   if (lowered.find(wanted) == std::u16string::npos) return true;
-  global->script += std::u16string(event) + u"\n";
-  global->origins.push_back({file.string(), 1});
-  return run_script(*global, objects, error);
+  AspPage global = asa;
+  global.script += std::u16string(event) + u"\n";
+  global.origins.push_back(global.origins.front());
+  return run_script(global, objects, asa.typeLibs, error);
 }
 
 std::string new_session_id() {
@@ -195,9 +191,21 @@ void WebSite::serve(std::shared_ptr<const RequestData> request, host::ResponseCh
     send_error(channel, "404 Not Found", "Not found", "The page " + request->variable("SCRIPT_NAME") + " does not exist.");
     return;
   }
-  AspPage page;
+  AspPage page, global;
   PageError pageError;
-  if (!compile_asp_page(file, root, &page, &pageError)) {
+  const fs::path asa = root / "global.asa";
+  bool made = compile_asp_page(file, root, &page, &pageError) && (!fs::is_regular_file(asa) || compile_global_asa(asa, &global, &pageError));
+  // Type libraries global.asa names serve every page of the site.
+  std::vector<TypeLibReference> typeLibs = page.typeLibs;
+  typeLibs.insert(typeLibs.end(), global.typeLibs.begin(), global.typeLibs.end());
+  Engine probe;
+  for (const auto& ref : typeLibs) {
+    if (made && !add_typelib_constants(ref, probe)) {
+      pageError = {"ASP 0223", "TypeLib Not Found: METADATA names a type library this server does not have.", ref.where};
+      made = false;
+    }
+  }
+  if (!made) {
     std::fprintf(stderr, "zxscript: %s(%d) %s: %s\n", pageError.where.file.c_str(), pageError.where.line, pageError.code.c_str(),
                  pageError.message.c_str());
     send_error(channel, "500 Internal Server Error", "Active Server Pages error '" + pageError.code + "'",
@@ -228,7 +236,6 @@ void WebSite::serve(std::shared_ptr<const RequestData> request, host::ResponseCh
   PageObjects objects{req.get(), response.get(), server.get(), sessionObject.get(), application.get()};
 
   ScriptError error;
-  AspPage global;
   bool ok = true;
   {
     std::lock_guard start(m_startLock);
@@ -239,15 +246,15 @@ void WebSite::serve(std::shared_ptr<const RequestData> request, host::ResponseCh
     }
     if (!started) {
       PageObjects appObjects{nullptr, nullptr, server.get(), nullptr, application.get()};
-      ok = run_event(root, u"Application_OnStart", appObjects, &global, &error);
+      ok = run_event(global, u"Application_OnStart", appObjects, &error);
       std::lock_guard lock(m_lock);
       site->started = ok;
     }
   }
-  if (ok && fresh) ok = run_event(root, u"Session_OnStart", objects, &global, &error);
+  if (ok && fresh) ok = run_event(global, u"Session_OnStart", objects, &error);
   if (!ok) {
     answer_script_error(*response.get(), error, global, root);
-  } else if (!run_script(page, objects, &error, &running)) {
+  } else if (!run_script(page, objects, typeLibs, &error, &running)) {
     answer_script_error(*response.get(), error, page, root);
   }
   response->finish();

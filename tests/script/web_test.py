@@ -69,6 +69,7 @@ def check_http(base, failures):
                                      ("thumb.asp?w=1.5", 400, width_message), ("thumb.asp?w=900000000", 400, width_message),
                                      ("thumb.asp?w=64&name=../../etc/passwd", 404, b"There is no photo named"),
                                      ("broken.asp", 500, b"Division by zero</p>\n<p>/broken.asp, line 3</p>"),
+                                     ("badlib.asp", 500, b"TypeLib Not Found: METADATA names a type library this server does not have. /badlib.asp, line 1"),
                                      ("global.asa", 403, b""), ("missing.asp", 404, b"")):
         status, headers, body = fetch(base + query)
         expect(query + " status", status, status_want)
@@ -146,6 +147,8 @@ def main(argv):
         server, base = serve.start(tmp, build)
         with open(os.path.join(tmp, "site", "broken.asp"), "w") as f:
             f.write("<html>\n<% Dim x\nx = 1 / 0 %>\n</html>\n")
+        with open(os.path.join(tmp, "site", "badlib.asp"), "w") as f:
+            f.write("<!--METADATA TYPE=\"TypeLib\" UUID=\"{00000000-0000-0000-0000-000000000001}\" -->\n")
         try:
             check_http(base, failures)
             check_cgi(build, tmp, failures)
