@@ -155,6 +155,20 @@ std::vector<zx::Variant> texts(const std::vector<std::u16string>& items) {
   return out;
 }
 
+std::string url_encode(std::string_view utf8, bool path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : utf8) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || (path && (c == '/' || c == ':' || c == '&' || c == '=' || c == '?')))
+      out += static_cast<char>(c);
+    else if (c == ' ' && !path)
+      out += '+';
+    else
+      out += {'%', kHex[c >> 4], kHex[c & 15]};
+  }
+  return out;
+}
+
 HRESULT give_text(std::u16string_view text, BSTR* out) {
   if (!out) return E_POINTER;
   *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));

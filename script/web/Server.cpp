@@ -22,20 +22,6 @@ std::u16string lower(std::u16string_view s) {
 
 }  // namespace
 
-std::string url_encode(std::string_view utf8, bool path) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : utf8) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || (path && (c == '/' || c == ':' || c == '&' || c == '=' || c == '?')))
-      out += static_cast<char>(c);
-    else if (c == ' ' && !path)
-      out += '+';
-    else
-      out += {'%', kHex[c >> 4], kHex[c & 15]};
-  }
-  return out;
-}
-
 std::u16string html_encode(std::u16string_view text) {
   std::u16string out;
   for (char16_t c : text) {
@@ -83,11 +69,11 @@ HRESULT ServerObject::MapPath(BSTR Path, BSTR* out) {
 }
 
 HRESULT ServerObject::URLEncode(BSTR Text, BSTR* out) {
-  return zx::boundary([&] { return host::give_text(zx::to_utf16(url_encode(zx::to_utf8(bstr_view(Text)), false)), out); });
+  return zx::boundary([&] { return host::give_text(zx::to_utf16(host::url_encode(zx::to_utf8(bstr_view(Text)), false)), out); });
 }
 
 HRESULT ServerObject::URLPathEncode(BSTR Text, BSTR* out) {
-  return zx::boundary([&] { return host::give_text(zx::to_utf16(url_encode(zx::to_utf8(bstr_view(Text)), true)), out); });
+  return zx::boundary([&] { return host::give_text(zx::to_utf16(host::url_encode(zx::to_utf8(bstr_view(Text)), true)), out); });
 }
 
 HRESULT ServerObject::HTMLEncode(BSTR Text, BSTR* out) {

@@ -32,8 +32,6 @@ class ServerObject final : public zx::DispatchObject<ServerObject, IServer> {
   LONG m_timeout = 90;
 };
 
-// "a b&c" -> "a+b%26c" (URLEncode, spaces as '+') or "a%20b&c" (path encoding).
-std::string url_encode(std::string_view utf8, bool path);
 std::u16string html_encode(std::u16string_view text);
 
 // Values one visitor's requests (or all requests) share. Values are copied in and out, never

@@ -78,6 +78,11 @@ def check_http(base, failures):
     status, _, body = fetch(base + "broken.asp")
     expect("broken page has no partial body", body.startswith(b"<html>"), False)
 
+    status, headers, body = fetch(base + "echo.asp?a=1&a=2", b"f=x+y&g=1",
+                                  {"Cookie": "theme=dark+blue", "Content-Type": "application/x-www-form-urlencoded"})
+    expect("request collections", (status, body, "theme=dark+blue; path=/" in headers.get_all("Set-Cookie")),
+           (200, b"1, 2|2|2|True|x y|dark blue|POST", True))
+
     photo = open(serve.SAMPLE, "rb").read()
     body, headers = multipart({"caption": "Boats & <harbour>"}, "boats.jpg", photo)
     status, _, page = fetch(base + "upload.asp", body, headers)
@@ -147,6 +152,10 @@ def main(argv):
         server, base = serve.start(tmp, build)
         with open(os.path.join(tmp, "site", "broken.asp"), "w") as f:
             f.write("<html>\n<% Dim x\nx = 1 / 0 %>\n</html>\n")
+        with open(os.path.join(tmp, "site", "echo.asp"), "w") as f:
+            f.write('<% Response.Cookies("theme") = "dark blue"\nDim q : Set q = Request.QueryString("a")\n'
+                    'Response.Write q & "|" & q.Count & "|" & q(2) & "|" & IsEmpty(Request("none")) & "|" & Request.Form("f") & "|" & '
+                    'Request("theme") & "|" & Request.ServerVariables("REQUEST_METHOD") %>')
         with open(os.path.join(tmp, "site", "badlib.asp"), "w") as f:
             f.write("<!--METADATA TYPE=\"TypeLib\" UUID=\"{00000000-0000-0000-0000-000000000001}\" -->\n")
         try:
