@@ -93,6 +93,13 @@ bool Engine::run(int* exitCode, ScriptError* error) {
   } catch (const ScriptError& e) {
     if (error) *error = e;
     return false;
+  } catch (const ScriptCancelled& at) {
+    if (error) {
+      *error = m_timeoutError;
+      error->line = at.line;
+      error->column = at.column;
+    }
+    return false;
   } catch (const std::bad_alloc&) {
     if (error) {
       error->number = kErrOutOfMemory;
@@ -108,6 +115,11 @@ void Engine::close() {
   m_interpreter.reset();
   m_program.reset();
   m_objects.clear();
+}
+
+void Engine::set_cancel_flag(const std::atomic<bool>* flag, ScriptError timeoutError) {
+  m_timeoutError = std::move(timeoutError);
+  if (m_interpreter) m_interpreter->set_cancel_flag(flag);
 }
 
 void Engine::request_stop(int exitCode) {

@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
 // Server (objects, paths, encodings) and the kept state of Session and Application.
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -25,11 +26,13 @@ class ServerObject final : public zx::DispatchObject<ServerObject, IServer> {
   STDMETHOD(URLPathEncode)(BSTR Text, BSTR* out) override;
   STDMETHOD(get_ScriptTimeout)(LONG* out) override;
   STDMETHOD(put_ScriptTimeout)(LONG seconds) override;
+  // What ScriptTimeout is now; any thread may ask.
+  LONG timeout_seconds() const { return m_timeout.load(); }
 
  private:
   std::filesystem::path m_root;
   std::string m_page;
-  LONG m_timeout = 90;
+  std::atomic<LONG> m_timeout{90};
 };
 
 std::u16string html_encode(std::u16string_view text);

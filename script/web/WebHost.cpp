@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <random>
+#include <thread>
 
 #include "AspPage.h"
 #include "Engine.h"
@@ -94,7 +95,7 @@ struct PageObjects {
 // Compiles and runs `page` with the objects; false with *error when it failed. `*running` names
 // the engine while it runs, for Response.End to stop.
 bool run_script(const AspPage& page, const PageObjects& objects, const std::vector<TypeLibReference>& typeLibs, ScriptError* error,
-                Engine** running = nullptr) {
+                Engine** running = nullptr, const std::atomic<bool>* cancel = nullptr) {
   Engine engine;
   if (running) *running = &engine;
   for (const auto& ref : typeLibs) add_typelib_constants(ref, engine);
@@ -104,7 +105,15 @@ bool run_script(const AspPage& page, const PageObjects& objects, const std::vect
   for (const auto& [name, object] : named)
     if (object) engine.add_object(name, object);
   int exitCode = 0;
-  const bool ok = engine.compile(page.script, error) && engine.run(&exitCode, error);
+  bool ok = engine.compile(page.script, error);
+  if (ok && cancel) {
+    ScriptError timedOut;
+    timedOut.number = static_cast<int32_t>(0x80004005);
+    timedOut.source = u"Active Server Pages, ASP 0113";
+    timedOut.description = u"Script timed out: the page ran longer than Server.ScriptTimeout allows.";
+    engine.set_cancel_flag(cancel, timedOut);
+  }
+  ok = ok && engine.run(&exitCode, error);
   engine.close();
   if (running) *running = nullptr;
   return ok;
@@ -125,6 +134,44 @@ bool run_event(const AspPage& asa, std::u16string_view event, const PageObjects&
   global.origins.push_back(global.origins.front());
   return run_script(global, objects, asa.typeLibs, error);
 }
+
+// Raises the cancel flag of pages that run past their Server.ScriptTimeout: one thread for the
+// process, started with the first page, looking once a second (the limit is in whole seconds).
+class Watchdog {
+ public:
+  static Watchdog& instance() {
+    static Watchdog* watchdog = new Watchdog;  // never destroyed: its thread outlives main
+    return *watchdog;
+  }
+  void watch(std::atomic<bool>* flag, const ServerObject* server) {
+    std::lock_guard hold(m_lock);
+    m_pages.push_back({flag, server, std::chrono::steady_clock::now()});
+  }
+  void forget(std::atomic<bool>* flag) {
+    std::lock_guard hold(m_lock);
+    std::erase_if(m_pages, [flag](const Page& p) { return p.flag == flag; });
+  }
+
+ private:
+  struct Page {
+    std::atomic<bool>* flag;
+    const ServerObject* server;
+    std::chrono::steady_clock::time_point start;
+  };
+  Watchdog() {
+    std::thread([this] {
+      for (;;) {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        std::lock_guard hold(m_lock);
+        const auto now = std::chrono::steady_clock::now();
+        for (const Page& p : m_pages)
+          if (now - p.start > std::chrono::seconds(p.server->timeout_seconds())) p.flag->store(true);
+      }
+    }).detach();
+  }
+  std::mutex m_lock;
+  std::vector<Page> m_pages;
+};
 
 std::string new_session_id() {
   static thread_local std::mt19937_64 random(std::random_device{}());
@@ -254,8 +301,12 @@ void WebSite::serve(std::shared_ptr<const RequestData> request, host::ResponseCh
   if (ok && fresh) ok = run_event(global, u"Session_OnStart", objects, &error);
   if (!ok) {
     answer_script_error(*response.get(), error, global, root);
-  } else if (!run_script(page, objects, typeLibs, &error, &running)) {
-    answer_script_error(*response.get(), error, page, root);
+  } else {
+    std::atomic<bool> cancel{false};
+    Watchdog::instance().watch(&cancel, server.get());
+    ok = run_script(page, objects, typeLibs, &error, &running, &cancel);
+    Watchdog::instance().forget(&cancel);
+    if (!ok) answer_script_error(*response.get(), error, page, root);
   }
   response->finish();
 }

@@ -70,6 +70,7 @@ def check_http(base, failures):
                                      ("thumb.asp?w=64&name=../../etc/passwd", 404, b"There is no photo named"),
                                      ("broken.asp", 500, b"Division by zero</p>\n<p>/broken.asp, line 3</p>"),
                                      ("badlib.asp", 500, b"TypeLib Not Found: METADATA names a type library this server does not have. /badlib.asp, line 1"),
+                                     ("forever.asp", 500, b"Script timed out: the page ran longer than Server.ScriptTimeout allows.</p>\n<p>/forever.asp, line 3"),
                                      ("global.asa", 403, b""), ("missing.asp", 404, b"")):
         status, headers, body = fetch(base + query)
         expect(query + " status", status, status_want)
@@ -156,6 +157,8 @@ def main(argv):
             f.write('<% Response.Cookies("theme") = "dark blue"\nDim q : Set q = Request.QueryString("a")\n'
                     'Response.Write q & "|" & q.Count & "|" & q(2) & "|" & IsEmpty(Request("none")) & "|" & Request.Form("f") & "|" & '
                     'Request("theme") & "|" & Request.ServerVariables("REQUEST_METHOD") %>')
+        with open(os.path.join(tmp, "site", "forever.asp"), "w") as f:
+            f.write("<% Server.ScriptTimeout = 1\nOn Error Resume Next\nDo\nLoop %>")
         with open(os.path.join(tmp, "site", "badlib.asp"), "w") as f:
             f.write("<!--METADATA TYPE=\"TypeLib\" UUID=\"{00000000-0000-0000-0000-000000000001}\" -->\n")
         try:
