@@ -24,6 +24,7 @@ constexpr char kUsage[] =
     "Usage: zxscript [//Nologo] [//Response:file] script.vbs [arguments...]\n"
     "       zxscript --fastcgi [--threads=N]   (a web server's FastCGI responder, on descriptor 0)\n"
     "       zxscript --cgi                     (a web server's CGI program for .asp pages)\n"
+    "       zxscript page.asp [query string]   (an ASP page's body to standard output or //Response:)\n"
     "\n"
     "  //Nologo          no banner\n"
     "  //Response:file   the Response object writes to this file instead of standard output\n"
@@ -136,6 +137,15 @@ int main(int argc, char** argv) {
   if (int code = parse(argc, argv, &options); code >= 0) return code;
   if (options.logo) std::printf("Zentarix Script Host version %s\n\n", ZX_SCRIPT_VERSION);
 
+  if (options.script.size() > 4 && starts_with_ignoring_case(options.script.substr(options.script.size() - 4), ".asp")) {
+    // An ASP page: its first argument is the query string; the page's folder is the site.
+    StreamSink out(stdout);
+    std::unique_ptr<FileSink> file;
+    if (!options.responseFile.empty()) file = std::make_unique<FileSink>(options.responseFile);
+    BodyOnlyChannel channel(file ? static_cast<OutputSink&>(*file) : out);
+    const std::string query = options.arguments.empty() ? std::string() : zx::to_utf8(options.arguments.front());
+    return zx::script::web::run_page(options.script.c_str(), query.c_str(), channel);
+  }
   std::u16string source;
   if (!read_script(options.script, &source)) {
     std::fprintf(stderr, "Input Error: Can not find script file \"%s\".\n", absolute_path(options.script).c_str());

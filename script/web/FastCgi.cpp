@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "WebHost.h"
@@ -278,6 +279,46 @@ int serve_fastcgi(int listenFd, int maxThreads) {
       --busy;
     }
   }
+}
+
+namespace {
+
+// Remembers the status a page answered with, passing the response on.
+class StatusChannel final : public host::ResponseChannel {
+ public:
+  explicit StatusChannel(host::ResponseChannel& next) : m_next(next) {}
+  bool send_head(const host::ResponseHead& head) override {
+    m_status = head.status;
+    return m_next.send_head(head);
+  }
+  bool send_body(const void* data, size_t size) override { return m_next.send_body(data, size); }
+  const std::string& status() const { return m_status; }
+
+ private:
+  host::ResponseChannel& m_next;
+  std::string m_status;
+};
+
+}  // namespace
+
+int run_page(const char* page, const char* query, host::ResponseChannel& channel) {
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  std::error_code ec;
+  const std::filesystem::path file = std::filesystem::absolute(page, ec).lexically_normal();
+  auto request = std::make_shared<RequestData>();
+  request->variables = {{"REQUEST_METHOD", "GET"},
+                        {"QUERY_STRING", query ? query : ""},
+                        {"SCRIPT_FILENAME", file.string()},
+                        {"DOCUMENT_ROOT", file.parent_path().string()},
+                        {"SCRIPT_NAME", "/" + file.filename().string()},
+                        {"SERVER_NAME", "localhost"}};
+  StatusChannel status(channel);
+  {
+    WebSite site;
+    site.serve(request, status);
+  }
+  CoUninitialize();
+  return status.status().compare(0, 3, "200") == 0 ? 0 : 1;
 }
 
 int serve_cgi() {

@@ -121,6 +121,10 @@ def check_cgi(build, tmp, failures):
     want = ([b"Status: 200 OK", b"Content-Type: image/jpeg"], (50, round(SAMPLE_SIZE[1] * 50 / SAMPLE_SIZE[0])))
     if got != want:
         failures.append("cgi: got %r, want %r" % (got, want))
+    console = subprocess.run([os.path.join(build, "bin", "zxscript"), "//Nologo", os.path.join(site, "thumb.asp"), "w=abc"],
+                             env=dict(env, GATEWAY_INTERFACE=""), capture_output=True, timeout=120)
+    if (console.returncode, b"<h1>400 Bad Request</h1>" in console.stdout) != (1, True):
+        failures.append("console page: %d %r" % (console.returncode, console.stdout[:300]))
 
 
 def check_browser(base, tmp, screenshot, failures):
