@@ -191,7 +191,7 @@ TEST(ScriptEngine, HostConstantsAndCancelFlag) {
   }
   EXPECT_EQ(out.text, "2 5\n");
   Engine engine;
-  std::atomic<bool> cancel{true};
+  std::atomic<bool> cancel{false};
   zx::ComPtr<WScriptObject> wscript(new WScriptObject({}, out, out, [](int) {}));
   engine.add_object(u"WScript", wscript.get());
   ASSERT_TRUE(engine.compile(u"On Error Resume Next\nDo\nLoop", &error));
@@ -199,7 +199,12 @@ TEST(ScriptEngine, HostConstantsAndCancelFlag) {
   timeout.description = u"timed out";
   engine.set_cancel_flag(&cancel, timeout);
   int exitCode = 0;
+  std::thread watchdog([&cancel] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    cancel = true;
+  });
   EXPECT_FALSE(engine.run(&exitCode, &error));
+  watchdog.join();
   EXPECT_EQ(error.description, u"timed out");
   EXPECT_EQ(error.line, 2);
 }
