@@ -16,29 +16,21 @@
 #include "testmodule.h"
 #include "zx/com.h"
 
-using zx::test::TempRegistry;
+using namespace zx::test;
 
 namespace {
 
 const std::string kModule = std::string(ZX_BINARY_DIR) + "/lib/libzxtestmodule.so";
-const std::string kRegsvr = std::string(ZX_BINARY_DIR) + "/bin/zxregsvr";
 
-struct RunResult {
-  int exitCode;
-  std::string output;  // stdout and stderr together
-};
-
-// Runs zxregsvr with args; envPrefix (an `env ...` command) changes its environment.
-RunResult run(const std::string& args, const std::string& envPrefix = "") {
-  std::string cmd = envPrefix + kRegsvr + " " + args + " 2>&1";
-  FILE* pipe = popen(cmd.c_str(), "r");
-  RunResult r{-1, {}};
-  if (!pipe) return r;
+// zxregsvr's exit code and its output (stdout and stderr together) as "code: output"; envPrefix (an
+// `env ...` command) changes its environment.
+std::string regsvr(const std::string& args, const std::string& envPrefix = "") {
+  FILE* pipe = popen((envPrefix + ZX_BINARY_DIR + "/bin/zxregsvr " + args + " 2>&1").c_str(), "r");
+  std::string output;
   char buf[512];
-  while (size_t n = fread(buf, 1, sizeof buf, pipe)) r.output.append(buf, n);
-  int status = pclose(pipe);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  while (size_t n = fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
+  const int status = pclose(pipe);
+  return std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ": " + output;
 }
 
 bool module_loaded() {
@@ -54,42 +46,29 @@ class Activation : public ::testing::Test {
   TempRegistry m_registry;
 };
 
-TEST_F(Activation, RegisteredModuleIsCreatedAndUnloadedOnceItsObjectsAreGone) {
-  RunResult reg = run(kModule);
-  ASSERT_EQ(reg.exitCode, 0) << reg.output;
-  EXPECT_EQ(reg.output, "DllRegisterServer in " + kModule + " succeeded.\n");
-  EXPECT_EQ(zx::test::read_default(u"CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}\\InprocServer32"),
-            zx::to_utf16(kModule));
-
-  zx::ComPtr<ITestWidget> widget;
-  ASSERT_EQ(CoCreateInstance(CLSID_TestWidget, nullptr, CLSCTX_INPROC_SERVER, IID_ITestWidget, widget.put_void()), S_OK);
-  LONG answer = 0;
-  ASSERT_EQ(widget->GetAnswer(&answer), S_OK);
-  EXPECT_EQ(answer, 42);
-  EXPECT_TRUE(module_loaded());
-
-  CoFreeUnusedLibraries();  // an object is alive: the module stays
-  EXPECT_TRUE(module_loaded());
-  widget.reset();
-  CoFreeUnusedLibraries();
-  EXPECT_FALSE(module_loaded());
-
-  // Loaded again on demand after unloading.
-  ASSERT_EQ(CoCreateInstance(CLSID_TestWidget, nullptr, CLSCTX_ALL, IID_ITestWidget, widget.put_void()), S_OK);
-  widget.reset();
-  CoFreeUnusedLibraries();
-  EXPECT_FALSE(module_loaded());
-
-  RunResult unreg = run("/u " + kModule);
-  ASSERT_EQ(unreg.exitCode, 0) << unreg.output;
-  EXPECT_EQ(unreg.output, "DllUnregisterServer in " + kModule + " succeeded.\n");
-  EXPECT_EQ(CoCreateInstance(CLSID_TestWidget, nullptr, CLSCTX_ALL, IID_ITestWidget, widget.put_void()),
-            REGDB_E_CLASSNOTREG);
-  EXPECT_FALSE(zx::test::key_exists(u"CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}"));
+TEST_F(Activation, ARegisteredModuleIsCreatedAndUnloadedOnceItsObjectsAreGone) {
+  ASSERT_EQ(regsvr(kModule), "0: DllRegisterServer in " + kModule + " succeeded.\n");
+  EXPECT_EQ(read_default(u"CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}\\InprocServer32"), zx::to_utf16(kModule));
+  for (int round = 0; round < 2; ++round) {  // loaded again on demand after unloading
+    zx::ComPtr<ITestWidget> widget;
+    ASSERT_EQ(CoCreateInstance(CLSID_TestWidget, nullptr, CLSCTX_INPROC_SERVER, IID_ITestWidget, widget.put_void()), S_OK);
+    LONG answer = 0;
+    ASSERT_EQ(widget->GetAnswer(&answer), S_OK);
+    EXPECT_EQ(answer, 42);
+    CoFreeUnusedLibraries();  // an object is alive: the module stays
+    EXPECT_TRUE(module_loaded());
+    widget.reset();
+    CoFreeUnusedLibraries();
+    EXPECT_FALSE(module_loaded());
+  }
+  ASSERT_EQ(regsvr("/u " + kModule), "0: DllUnregisterServer in " + kModule + " succeeded.\n");
+  zx::ComPtr<IUnknown> p;
+  EXPECT_EQ(CoCreateInstance(CLSID_TestWidget, nullptr, CLSCTX_ALL, IID_IUnknown, p.put_void()), REGDB_E_CLASSNOTREG);
+  EXPECT_FALSE(key_exists(u"CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}"));
 }
 
 TEST_F(Activation, ProgIdsResolveThroughCurVerAndBack) {
-  ASSERT_EQ(run("/s " + kModule).exitCode, 0);
+  ASSERT_EQ(regsvr("/s " + kModule), "0: ");
   CLSID clsid{};
   ASSERT_EQ(CLSIDFromProgID(u"ZxTest.Widget", &clsid), S_OK);
   EXPECT_EQ(clsid, CLSID_TestWidget);
@@ -97,50 +76,42 @@ TEST_F(Activation, ProgIdsResolveThroughCurVerAndBack) {
   ASSERT_EQ(ProgIDFromCLSID(CLSID_TestWidget, &progId), S_OK);
   EXPECT_EQ(std::u16string(progId), u"ZxTest.Widget.1");
   CoTaskMemFree(progId);
-
-  // The version-independent ProgID follows CurVer to the current version's class.
-  ASSERT_EQ(zx::test::write_default(u"Zx.Versioned\\CLSID", u"{00000000-0000-0000-0000-000000000001}"), ERROR_SUCCESS);
-  ASSERT_EQ(zx::test::write_default(u"Zx.Versioned\\CurVer", u"Zx.Versioned.2"), ERROR_SUCCESS);
-  ASSERT_EQ(zx::test::write_default(u"Zx.Versioned.2\\CLSID", u"{00000000-0000-0000-0000-000000000002}"), ERROR_SUCCESS);
+  ASSERT_EQ(write_default(u"Zx.Versioned\\CLSID", u"{00000000-0000-0000-0000-000000000001}"), ERROR_SUCCESS);
+  ASSERT_EQ(write_default(u"Zx.Versioned\\CurVer", u"Zx.Versioned.2"), ERROR_SUCCESS);
+  ASSERT_EQ(write_default(u"Zx.Versioned.2\\CLSID", u"{00000000-0000-0000-0000-000000000002}"), ERROR_SUCCESS);
   ASSERT_EQ(CLSIDFromProgID(u"zx.versioned", &clsid), S_OK);
-  EXPECT_EQ(clsid.Data1, 0u);
-  EXPECT_EQ(clsid.Data4[7], 2);
-
+  EXPECT_EQ(clsid.Data4[7], 2) << "the version-independent ProgID follows CurVer";
   EXPECT_EQ(CLSIDFromProgID(u"Zx.NoSuchThing", &clsid), CO_E_CLASSSTRING);
-  CLSID unknown = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+  const CLSID unknown = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
   progId = reinterpret_cast<LPOLESTR>(1);
   EXPECT_EQ(ProgIDFromCLSID(unknown, &progId), REGDB_E_CLASSNOTREG);
   EXPECT_EQ(progId, nullptr);
 }
 
-TEST_F(Activation, UnknownClassesAndBrokenModulesGiveTheirCodes) {
-  CLSID unknown = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
-  IUnknown* p = reinterpret_cast<IUnknown*>(1);
-  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&p)),
-            REGDB_E_CLASSNOTREG);
-  EXPECT_EQ(p, nullptr);
-
-  ASSERT_EQ(zx::test::write_default(u"CLSID\\{12345678-0000-0000-0000-000000000001}\\InprocServer32",
-                                    u"/nonexistent/libgone.so"),
-            ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&p)),
-            CO_E_DLLNOTFOUND);
-  // A file that exists but is no loadable module.
-  ASSERT_EQ(zx::test::write_default(u"CLSID\\{12345678-0000-0000-0000-000000000001}\\InprocServer32",
-                                    zx::to_utf16(m_registry.file())),
-            ERROR_SUCCESS);
-  EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&p)),
-            CO_E_ERRORINDLL);
-  // Only in-process servers exist.
-  EXPECT_EQ(CoCreateInstance(CLSID_Dictionary, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, reinterpret_cast<void**>(&p)),
-            REGDB_E_CLASSNOTREG);
+TEST_F(Activation, UnknownClassesBrokenModulesAndOtherContextsGiveTheirCodes) {
+  const CLSID unknown = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}};
+  const char16_t* key = u"CLSID\\{12345678-0000-0000-0000-000000000001}\\InprocServer32";
+  const struct {
+    std::u16string server;
+    CLSID clsid;
+    DWORD context;
+    HRESULT hr;
+  } cases[] = {{u"", unknown, CLSCTX_ALL, REGDB_E_CLASSNOTREG},
+               {u"/nonexistent/libgone.so", unknown, CLSCTX_ALL, CO_E_DLLNOTFOUND},
+               {zx::to_utf16(m_registry.file()), unknown, CLSCTX_ALL, CO_E_ERRORINDLL},  // no loadable module
+               {u"", CLSID_Dictionary, CLSCTX_LOCAL_SERVER, REGDB_E_CLASSNOTREG}};      // only in-process servers
+  for (const auto& c : cases) {
+    if (!c.server.empty()) {
+      ASSERT_EQ(write_default(key, c.server), ERROR_SUCCESS);
+    }
+    IUnknown* p = reinterpret_cast<IUnknown*>(1);
+    EXPECT_EQ(CoCreateInstance(c.clsid, nullptr, c.context, IID_IUnknown, reinterpret_cast<void**>(&p)), c.hr);
+    EXPECT_EQ(p, nullptr);
+  }
 }
 
 TEST_F(Activation, RuntimeClassesNeedNoRegistration) {
   CLSID clsid{};
-  ASSERT_EQ(CLSIDFromProgID(u"Scripting.Dictionary", &clsid), S_OK);
-  EXPECT_EQ(clsid, CLSID_Dictionary);
-  clsid = CLSID_NULL;
   ASSERT_EQ(CLSIDFromString(u"Scripting.Dictionary", &clsid), S_OK);  // text that is no GUID names a ProgID
   EXPECT_EQ(clsid, CLSID_Dictionary);
   zx::ComPtr<IDictionary> dict;
@@ -152,23 +123,21 @@ TEST_F(Activation, RuntimeClassesNeedNoRegistration) {
   ASSERT_EQ(ProgIDFromCLSID(CLSID_Dictionary, &progId), S_OK);
   EXPECT_EQ(std::u16string(progId), u"Scripting.Dictionary");
   CoTaskMemFree(progId);
-  // Nothing was written to find them.
-  EXPECT_FALSE(zx::test::key_exists(u"CLSID"));
+  EXPECT_EQ(m_registry.keys(), "") << "nothing was written to find them";
 }
 
 TEST(ComInitialisation, CountsPerThreadAndRefusesAChangeOfModel) {
   std::thread([] {
     zx::ComPtr<IUnknown> p;
-    EXPECT_EQ(CoCreateInstance(CLSID_Dictionary, nullptr, CLSCTX_ALL, IID_IUnknown, p.put_void()), CO_E_NOTINITIALIZED);
+    auto create = [&] { return CoCreateInstance(CLSID_Dictionary, nullptr, CLSCTX_ALL, IID_IUnknown, p.put_void()); };
+    EXPECT_EQ(create(), CO_E_NOTINITIALIZED);
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
-    EXPECT_EQ(CoCreateInstance(CLSID_Dictionary, nullptr, CLSCTX_ALL, IID_IUnknown, p.put_void()), S_OK);
-    p.reset();
     CoUninitialize();
-    EXPECT_EQ(CoCreateInstance(CLSID_Dictionary, nullptr, CLSCTX_ALL, IID_IUnknown, p.put_void()), S_OK);
+    EXPECT_EQ(create(), S_OK);
     CoUninitialize();
-    EXPECT_EQ(CoCreateInstance(CLSID_Dictionary, nullptr, CLSCTX_ALL, IID_IUnknown, p.put_void()), CO_E_NOTINITIALIZED);
+    EXPECT_EQ(create(), CO_E_NOTINITIALIZED);
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
     // A thread that never initialised joins the process's multithreaded apartment while it is open.
     std::thread([] {
@@ -181,46 +150,37 @@ TEST(ComInitialisation, CountsPerThreadAndRefusesAChangeOfModel) {
 
 TEST(Zxregsvr, ReportsEachKindOfFailureWithItsExitCode) {
   TempRegistry registry;
-  RunResult missing = run("/nonexistent/libnothing.so");
-  EXPECT_EQ(missing.exitCode, 3);
-  EXPECT_NE(missing.output.find("could not be loaded"), std::string::npos) << missing.output;
-
+  const std::string missing = regsvr("/nonexistent/libnothing.so");
+  EXPECT_TRUE(missing.starts_with("3: ") && missing.find("could not be loaded") != std::string::npos) << missing;
   // zxregsvr names the file the link leads to (the versioned runtime).
   const std::string noEntry = std::filesystem::canonical(std::string(ZX_BINARY_DIR) + "/lib/libzxcom.so").string();
-  RunResult entry = run(noEntry);
-  EXPECT_EQ(entry.exitCode, 4);
-  EXPECT_EQ(entry.output, "zxregsvr: " + noEntry + " was loaded, but the entry point DllRegisterServer was not found.\n");
-
+  EXPECT_EQ(regsvr(noEntry),
+            "4: zxregsvr: " + noEntry + " was loaded, but the entry point DllRegisterServer was not found.\n");
   setenv(ZX_TESTMODULE_REFUSE_ENV, "1", 1);
-  RunResult refused = run(kModule);
-  RunResult silent = run("/s " + kModule);
+  EXPECT_EQ(regsvr(kModule),
+            "5: DllRegisterServer in " + kModule + " failed with error 0x80070005: Registration refused on request.\n");
+  EXPECT_EQ(regsvr("/s " + kModule), "5: ");
   unsetenv(ZX_TESTMODULE_REFUSE_ENV);
-  EXPECT_EQ(refused.exitCode, 5);
-  EXPECT_EQ(refused.output,
-            "DllRegisterServer in " + kModule + " failed with error 0x80070005: Registration refused on request.\n");
-  EXPECT_EQ(silent.exitCode, 5);
-  EXPECT_EQ(silent.output, "");
-  EXPECT_EQ(run("").exitCode, 2);
-  EXPECT_FALSE(zx::test::key_exists(u"CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}"));
+  EXPECT_EQ(regsvr("").substr(0, 3), "2: ");
+  EXPECT_EQ(registry.keys(), "");
 }
 
 TEST(Zxregsvr, WritesThePerUserRegistryUnlessToldToWriteTheMachinesOne) {
-  zx::test::ScopedRegistries files;
-  const std::string clsidKey = "[CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}]";
-  ASSERT_EQ(run(kModule).exitCode, 0);
-  EXPECT_NE(zx::test::file_text(files.user()).find(clsidKey), std::string::npos);
-  EXPECT_EQ(zx::test::file_text(files.machine()), "<missing>");
-  ASSERT_EQ(run("/m " + kModule).exitCode, 0);
-  ASSERT_EQ(run("/u " + kModule).exitCode, 0);
-  EXPECT_EQ(zx::test::file_text(files.user()).find(clsidKey), std::string::npos);
-  EXPECT_NE(zx::test::file_text(files.machine()).find(clsidKey), std::string::npos);
-  ASSERT_EQ(run("--machine /u " + kModule).exitCode, 0);
-  EXPECT_EQ(zx::test::file_text(files.machine()).find(clsidKey), std::string::npos);
-
-  RunResult homeless = run(kModule, "env -u HOME -u XDG_DATA_HOME ");
-  EXPECT_EQ(homeless.exitCode, 6);
-  EXPECT_EQ(homeless.output,
-            "zxregsvr: there is no per-user registry: neither HOME nor XDG_DATA_HOME is set to a folder. Use /m to "
+  ScopedRegistries files;
+  // Which file holds the module's class after each run: "user machine" as 1 or 0.
+  auto where = [&] {
+    const std::string key = "[CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}]";
+    return std::to_string(file_text(files.user()).find(key) != std::string::npos) + " " +
+           std::to_string(file_text(files.machine()).find(key) != std::string::npos);
+  };
+  const std::pair<const char*, const char*> steps[] = {
+      {"", "1 0"}, {"/m ", "1 1"}, {"/u ", "0 1"}, {"--machine /u ", "0 0"}};
+  for (const auto& [args, expected] : steps) {
+    EXPECT_EQ(regsvr(std::string("/s ") + args + kModule), "0: ") << args;
+    EXPECT_EQ(where(), expected) << args;
+  }
+  EXPECT_EQ(regsvr(kModule, "env -u HOME -u XDG_DATA_HOME "),
+            "6: zxregsvr: there is no per-user registry: neither HOME nor XDG_DATA_HOME is set to a folder. Use /m to "
             "write the machine-wide registry.\n");
 }
 

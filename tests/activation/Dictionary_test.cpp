@@ -4,240 +4,135 @@
 
 #include <vector>
 
+#include "../com/ComTestSupport.h"
 #include "objbase.h"
 #include "scrrun.h"
-#include "zx/com.h"
 
 namespace {
+using namespace zxtest;
 
-zx::Variant str(const char16_t* s) {
-  zx::Variant v;
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(s);
-  return v;
-}
-zx::Variant i4(LONG n) {
-  zx::Variant v;
-  v.vt = VT_I4;
-  v.lVal = n;
-  return v;
-}
-zx::Variant r8(double d) {
-  zx::Variant v;
-  v.vt = VT_R8;
-  v.dblVal = d;
-  return v;
-}
-
-// Calls members by name through IDispatch, arguments in source order, as a script host does.
-class Script {
- public:
-  explicit Script(IDispatch* d) : m_d(d) {}
-
-  DISPID id(const char16_t* name) {
-    DISPID dispid = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    EXPECT_EQ(m_d->GetIDsOfNames(IID_NULL, names, 1, 0x409, &dispid), S_OK) << zx::to_utf8(name);
-    return dispid;
-  }
-  // Method call or property read; returns the HRESULT, the result and the exception's scode.
-  HRESULT get(const char16_t* name, std::vector<zx::Variant> args, zx::Variant* result = nullptr) {
-    return invoke(id(name), DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::move(args), false, result);
-  }
-  HRESULT put(const char16_t* name, std::vector<zx::Variant> args, WORD flags = DISPATCH_PROPERTYPUT) {
-    return invoke(id(name), flags, std::move(args), true, nullptr);
-  }
-  SCODE lastScode() const { return m_scode; }
-  std::string lastDescription() const { return m_description; }
-  LONG count() {
-    zx::Variant v;
-    EXPECT_EQ(get(u"Count", {}, &v), S_OK);
-    return v.lVal;
-  }
-  bool exists(zx::Variant key) {
-    zx::Variant v;
-    EXPECT_EQ(get(u"Exists", {key}, &v), S_OK);
-    EXPECT_EQ(v.vt, VT_BOOL);
-    return v.boolVal == VARIANT_TRUE;
-  }
-
-  HRESULT invoke(DISPID dispid, WORD flags, std::vector<zx::Variant> args, bool isPut, zx::Variant* result) {
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS dp{reversed.data(), isPut ? &named : nullptr, static_cast<UINT>(reversed.size()), isPut ? 1u : 0u};
-    EXCEPINFO ei{};
-    UINT argErr = 0;
-    HRESULT hr = m_d->Invoke(dispid, IID_NULL, 0x409, flags, &dp, result ? result->put() : nullptr, &ei, &argErr);
-    m_scode = hr == DISP_E_EXCEPTION ? ei.scode : 0;
-    m_description = ei.bstrDescription ? zx::to_utf8(ei.bstrDescription) : "";
-    SysFreeString(ei.bstrSource);
-    SysFreeString(ei.bstrDescription);
-    SysFreeString(ei.bstrHelpFile);
-    return hr;
-  }
-
- private:
-  IDispatch* m_d;
-  SCODE m_scode = 0;
-  std::string m_description;
-};
-
-std::vector<std::u16string> strings_of(const VARIANT& array) {
-  std::vector<std::u16string> out;
-  EXPECT_EQ(array.vt, VT_ARRAY | VT_VARIANT);
-  LONG lb = 1, ub = 0;
-  SafeArrayGetLBound(array.parray, 1, &lb);
-  SafeArrayGetUBound(array.parray, 1, &ub);
-  EXPECT_EQ(lb, 0);
-  for (LONG i = lb; i <= ub; ++i) {
-    zx::Variant v;
-    SafeArrayGetElement(array.parray, &i, v.put());
-    zx::Variant s;
-    VariantChangeType(&s, &v, 0, VT_BSTR);
-    out.emplace_back(s.bstrVal);
-  }
-  return out;
-}
-
+// Calls members by name through IDispatch, arguments in source order, as a script host does, and
+// answers "ok", the result shown, or the exception as "err 800A01C9 <description>".
 class Dictionary : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(u"Scripting.Dictionary", &clsid), S_OK);
-    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDispatch, m_disp.put_void()), S_OK);
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IDispatch, m_d.put_void()), S_OK);
   }
   void TearDown() override {
-    m_disp.reset();
+    m_d.reset();
     CoUninitialize();
   }
-  zx::ComPtr<IDispatch> m_disp;
+  std::string call(const char16_t* name, std::vector<zx::Variant> args, WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET) {
+    DISPID dispid = DISPID_NEWENUM;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (name && m_d->GetIDsOfNames(IID_NULL, names, 1, 0x409, &dispid) != S_OK) return "no name " + utf8(name);
+    const bool put = flags & DISPATCH_PROPERTYPUT;
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS dp{reversed.data(), put ? &named : nullptr, static_cast<UINT>(reversed.size()), put ? 1u : 0u};
+    EXCEPINFO ei{};
+    m_result.clear();
+    const HRESULT hr = m_d->Invoke(dispid, IID_NULL, 0x409, flags, &dp, put ? nullptr : &m_result, &ei, nullptr);
+    std::string out = hr == S_OK ? (put || m_result.vt == VT_EMPTY ? "ok" : show(m_result)) : "hr " + std::to_string(hr);
+    if (hr == DISP_E_EXCEPTION) {
+      char code[16];
+      std::snprintf(code, sizeof code, "%08X", static_cast<unsigned>(ei.scode));
+      out = "err " + std::string(code) + (ei.bstrDescription ? " " + utf8(ei.bstrDescription) : "");
+    }
+    SysFreeString(ei.bstrSource);
+    SysFreeString(ei.bstrDescription);
+    SysFreeString(ei.bstrHelpFile);
+    return out;
+  }
+  std::string put(const char16_t* name, std::vector<zx::Variant> args) { return call(name, args, DISPATCH_PROPERTYPUT); }
+  // Keys() or Items() as text: "a B2 c".
+  std::string list(const char16_t* member) {
+    EXPECT_EQ(call(member, {}).substr(0, 13), "ARRAY|VARIANT");
+    std::string out;
+    for (LONG i = 0; i < LONG(m_result.parray->rgsabound[0].cElements); ++i) {
+      zx::Variant v, s;
+      SafeArrayGetElement(m_result.parray, &i, v.put());
+      VariantChangeType(&s, &v, 0, VT_BSTR);
+      out += (i ? " " : "") + utf8(s.bstrVal);
+    }
+    return out;
+  }
+  zx::ComPtr<IDispatch> m_d;
+  zx::Variant m_result;
 };
 
-TEST_F(Dictionary, TextCompareIgnoresCaseAndBinaryCompareDoesNot) {
-  Script d(m_disp.get());
-  ASSERT_EQ(d.get(u"Add", {str(u"Quality"), i4(80)}), S_OK);
-  EXPECT_FALSE(d.exists(str(u"QUALITY")));
-  EXPECT_EQ(d.get(u"Add", {str(u"QUALITY"), i4(90)}), S_OK);
-  EXPECT_EQ(d.count(), 2);
+const std::string kDuplicate = "err 800A01C9 This key is already associated with an element of this collection";
 
-  // The mode can change only while the dictionary is empty.
-  EXPECT_EQ(d.put(u"CompareMode", {i4(TextCompare)}), DISP_E_EXCEPTION);
-  EXPECT_EQ(d.lastScode(), ZX_HR(0x800A0005));
-  EXPECT_EQ(d.lastDescription(), "Invalid procedure call or argument");
-  ASSERT_EQ(d.get(u"RemoveAll", {}), S_OK);
-  ASSERT_EQ(d.put(u"comparemode", {i4(TextCompare)}), S_OK);
-  zx::Variant mode;
-  ASSERT_EQ(d.get(u"CompareMode", {}, &mode), S_OK);
-  EXPECT_EQ(mode.lVal, 1);
-
-  ASSERT_EQ(d.get(u"Add", {str(u"OutputFileType"), str(u"Auto")}), S_OK);
-  EXPECT_TRUE(d.exists(str(u"outputfiletype")));
-  zx::Variant item;
-  ASSERT_EQ(d.get(u"Item", {str(u"OUTPUTFILETYPE")}, &item), S_OK);
-  EXPECT_EQ(std::u16string(item.bstrVal), u"Auto");
-  EXPECT_EQ(d.get(u"Add", {str(u"outputFILEtype"), i4(1)}), DISP_E_EXCEPTION);
-  EXPECT_EQ(d.lastScode(), ZX_HR(0x800A01C9));
-  EXPECT_EQ(d.count(), 1);
+TEST_F(Dictionary, TextCompareIgnoresCaseAndTheModeChangesOnlyWhileEmpty) {
+  EXPECT_EQ(call(u"Add", {str(u"Quality"), i4(80)}), "ok");
+  EXPECT_EQ(call(u"Exists", {str(u"QUALITY")}), "BOOL 0");
+  EXPECT_EQ(call(u"Add", {str(u"QUALITY"), i4(90)}), "ok");
+  EXPECT_EQ(put(u"CompareMode", {i4(TextCompare)}), "err 800A0005 Invalid procedure call or argument");
+  EXPECT_EQ(call(u"RemoveAll", {}), "ok");
+  EXPECT_EQ(put(u"comparemode", {i4(TextCompare)}), "ok");
+  EXPECT_EQ(call(u"CompareMode", {}), "I4 1");
+  EXPECT_EQ(call(u"Add", {str(u"OutputFileType"), str(u"Auto")}), "ok");
+  EXPECT_EQ(call(u"Exists", {str(u"outputfiletype")}), "BOOL -1");
+  EXPECT_EQ(call(u"Item", {str(u"OUTPUTFILETYPE")}), "BSTR 'Auto'");
+  EXPECT_EQ(call(u"Add", {str(u"outputFILEtype"), i4(1)}), kDuplicate);
+  EXPECT_EQ(call(u"Count", {}), "I4 1");
 }
 
-TEST_F(Dictionary, ReadingAMissingKeyThroughItemAddsIt) {
-  Script d(m_disp.get());
-  zx::Variant item = i4(7);
-  ASSERT_EQ(d.get(u"Item", {str(u"nothing")}, &item), S_OK);
-  EXPECT_EQ(item.vt, VT_EMPTY);
-  EXPECT_EQ(d.count(), 1);
-  EXPECT_TRUE(d.exists(str(u"nothing")));
-  // Exists itself adds nothing.
-  EXPECT_FALSE(d.exists(str(u"other")));
-  EXPECT_EQ(d.count(), 1);
-}
-
-TEST_F(Dictionary, ItemPutAddsOrReplacesAndKeyPutRenamesInPlace) {
-  Script d(m_disp.get());
-  ASSERT_EQ(d.put(u"Item", {str(u"a"), i4(1)}), S_OK);
-  ASSERT_EQ(d.put(u"Item", {str(u"b"), i4(2)}), S_OK);
-  ASSERT_EQ(d.put(u"Item", {str(u"c"), i4(3)}), S_OK);
-  ASSERT_EQ(d.put(u"Item", {str(u"a"), i4(10)}), S_OK);
-  ASSERT_EQ(d.put(u"Key", {str(u"b"), str(u"B2")}), S_OK);
-  zx::Variant keys, items;
-  ASSERT_EQ(d.get(u"Keys", {}, &keys), S_OK);
-  ASSERT_EQ(d.get(u"Items", {}, &items), S_OK);
-  EXPECT_EQ(strings_of(keys), (std::vector<std::u16string>{u"a", u"B2", u"c"}));
-  EXPECT_EQ(strings_of(items), (std::vector<std::u16string>{u"10", u"2", u"3"}));
-
-  EXPECT_EQ(d.put(u"Key", {str(u"missing"), str(u"x")}), DISP_E_EXCEPTION);
-  EXPECT_EQ(d.lastScode(), ZX_HR(0x800A802B));
-  EXPECT_EQ(d.put(u"Key", {str(u"a"), str(u"c")}), DISP_E_EXCEPTION);
-  EXPECT_EQ(d.lastScode(), ZX_HR(0x800A01C9));
-}
-
-TEST_F(Dictionary, RemoveDeletesOneKeyAndRefusesMissingOnes) {
-  Script d(m_disp.get());
-  ASSERT_EQ(d.get(u"Add", {str(u"x"), i4(1)}), S_OK);
-  ASSERT_EQ(d.get(u"Add", {str(u"y"), i4(2)}), S_OK);
-  ASSERT_EQ(d.get(u"Remove", {str(u"x")}), S_OK);
-  EXPECT_EQ(d.count(), 1);
-  EXPECT_EQ(d.get(u"Remove", {str(u"x")}), DISP_E_EXCEPTION);
-  EXPECT_EQ(d.lastScode(), ZX_HR(0x800A802B));
-  EXPECT_EQ(d.lastDescription(), "Element not found");
-  EXPECT_EQ(d.count(), 1);
+TEST_F(Dictionary, ItemReadsAddMissingKeysItemPutReplacesAndKeyRenamesInPlace) {
+  EXPECT_EQ(call(u"Item", {str(u"nothing")}), "ok") << "an empty value";
+  EXPECT_EQ(call(u"Exists", {str(u"nothing")}), "BOOL -1");
+  EXPECT_EQ(call(u"Exists", {str(u"other")}), "BOOL 0");
+  EXPECT_EQ(call(u"Count", {}), "I4 1") << "Exists adds nothing";
+  EXPECT_EQ(call(u"Remove", {str(u"nothing")}), "ok");
+  for (auto [k, v] : {std::pair{u"a", 1}, {u"b", 2}, {u"c", 3}, {u"a", 10}}) EXPECT_EQ(put(u"Item", {str(k), i4(v)}), "ok");
+  EXPECT_EQ(put(u"Key", {str(u"b"), str(u"B2")}), "ok");
+  EXPECT_EQ(list(u"Keys") + "/" + list(u"Items"), "a B2 c/10 2 3");
+  EXPECT_EQ(put(u"Key", {str(u"missing"), str(u"x")}), "err 800A802B Element not found");
+  EXPECT_EQ(put(u"Key", {str(u"a"), str(u"c")}), kDuplicate);
+  EXPECT_EQ(call(u"Remove", {str(u"a")}), "ok");
+  EXPECT_EQ(call(u"Remove", {str(u"a")}), "err 800A802B Element not found");
+  EXPECT_EQ(call(u"Count", {}), "I4 2");
+  // The enumerator walks the keys in insertion order.
+  EXPECT_EQ(call(nullptr, {}).substr(0, 7), "UNKNOWN");
+  zx::ComPtr<IEnumVARIANT> e;
+  ASSERT_EQ(m_result.punkVal->QueryInterface(IID_IEnumVARIANT, e.put_void()), S_OK);
+  VARIANT got[3];
+  ULONG fetched = 0;
+  EXPECT_EQ(e->Next(3, got, &fetched), S_FALSE);
+  ASSERT_EQ(fetched, 2u);
+  EXPECT_EQ(show(got[0]) + "," + show(got[1]), "BSTR 'B2',BSTR 'c'");
+  VariantClear(&got[0]);
+  VariantClear(&got[1]);
 }
 
 TEST_F(Dictionary, NumbersAreKeysByValueAndDifferFromTheirText) {
-  Script d(m_disp.get());
-  ASSERT_EQ(d.get(u"Add", {i4(1), str(u"one")}), S_OK);
-  EXPECT_TRUE(d.exists(r8(1.0)));
-  EXPECT_FALSE(d.exists(str(u"1")));
-  EXPECT_EQ(d.get(u"Add", {r8(1.0), str(u"again")}), DISP_E_EXCEPTION);
-  EXPECT_EQ(d.lastScode(), ZX_HR(0x800A01C9));
-  ASSERT_EQ(d.get(u"Add", {str(u"1"), str(u"text one")}), S_OK);
-  zx::Variant item;
-  ASSERT_EQ(d.get(u"Item", {r8(1.0)}, &item), S_OK);
-  EXPECT_EQ(std::u16string(item.bstrVal), u"one");
+  EXPECT_EQ(call(u"Add", {i4(1), str(u"one")}), "ok");
+  EXPECT_EQ(call(u"Exists", {r8(1.0)}), "BOOL -1");
+  EXPECT_EQ(call(u"Exists", {str(u"1")}), "BOOL 0");
+  EXPECT_EQ(call(u"Add", {r8(1.0), str(u"again")}), kDuplicate);
+  EXPECT_EQ(call(u"Add", {str(u"1"), str(u"text one")}), "ok");
+  EXPECT_EQ(call(u"Item", {r8(1.0)}), "BSTR 'one'");
   // A by-reference argument (as scripts pass variables) names the same key.
-  zx::Variant target = i4(1);
-  zx::Variant ref;
+  zx::Variant target = i4(1), ref;
   ref.vt = VT_BYREF | VT_VARIANT;
   ref.pvarVal = &target;
-  EXPECT_TRUE(d.exists(ref));
-  ref.vt = VT_EMPTY;  // it owns nothing
-}
-
-TEST_F(Dictionary, NewEnumWalksTheKeysInInsertionOrder) {
-  Script d(m_disp.get());
-  for (const char16_t* k : {u"first", u"second", u"third"}) ASSERT_EQ(d.get(u"Add", {str(k), i4(0)}), S_OK);
-  zx::Variant result;
-  ASSERT_EQ(d.invoke(DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, false, &result), S_OK);
-  ASSERT_TRUE(result.vt == VT_UNKNOWN || result.vt == VT_DISPATCH);
-  zx::ComPtr<IEnumVARIANT> e;
-  ASSERT_EQ(result.punkVal->QueryInterface(IID_IEnumVARIANT, e.put_void()), S_OK);
-  VARIANT got[4];
-  ULONG fetched = 0;
-  EXPECT_EQ(e->Next(4, got, &fetched), S_FALSE);
-  ASSERT_EQ(fetched, 3u);
-  EXPECT_EQ(std::u16string(got[0].bstrVal), u"first");
-  EXPECT_EQ(std::u16string(got[2].bstrVal), u"third");
-  for (ULONG i = 0; i < fetched; ++i) VariantClear(&got[i]);
+  EXPECT_EQ(call(u"Exists", {ref}), "BOOL -1");
 }
 
 TEST_F(Dictionary, VtableAndDispatchAreTheSameObject) {
   // scrrun.h's declaration: the slots clients call must be the ones the dispatch table calls.
   zx::ComPtr<IDictionary> dict;
-  ASSERT_EQ(m_disp.query(dict), S_OK);
+  ASSERT_EQ(m_d.query(dict), S_OK);
   zx::Variant key = str(u"k"), value = i4(5);
   ASSERT_EQ(dict->Add(&key, &value), S_OK);
-  Script d(m_disp.get());
-  EXPECT_EQ(d.count(), 1);
-  zx::Variant item;
-  ASSERT_EQ(d.get(u"Item", {str(u"k")}, &item), S_OK);
-  EXPECT_EQ(item.lVal, 5);
+  EXPECT_EQ(call(u"Item", {str(u"k")}), "I4 5");
   LONG count = 0;
-  ASSERT_EQ(dict->get_Count(&count), S_OK);
-  EXPECT_EQ(count, 1);
   CompareMethod mode = DatabaseCompare;
-  ASSERT_EQ(dict->get_CompareMode(&mode), S_OK);
-  EXPECT_EQ(mode, BinaryCompare);
+  ASSERT_EQ(dict->get_Count(&count) | dict->get_CompareMode(&mode), S_OK);
+  EXPECT_EQ(count * 10 + mode, 10 + BinaryCompare);
   EXPECT_EQ(dict->put_CompareMode(TextCompare), CTL_E_ILLEGALFUNCTIONCALL);
   EXPECT_EQ(dict->Remove(&value), CTL_E_ELEMENT_NOT_FOUND);
 }

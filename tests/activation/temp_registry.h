@@ -38,6 +38,11 @@ class TempRegistry {
     s << in.rdbuf();
     return s.str();
   }
+  // The file without its comment line: the keys, sorted, each "\n[path]" with its values.
+  std::string keys() const {
+    const std::string t = text();
+    return t.substr(std::min(t.size(), t.find('\n') + 1));
+  }
 
  private:
   std::string m_dir, m_file;

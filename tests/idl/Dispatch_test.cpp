@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "../com/ComTestSupport.h"
 #include "dispatch_test.h"
 #include "zx/com.h"
 
@@ -31,10 +33,7 @@ class Helper final : public IHelper {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE Twice(LONG v, LONG* r) override {
-    *r = 2 * v;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Twice(LONG v, LONG* r) override { *r = 2 * v; return S_OK; }
   std::atomic<ULONG> refs{1};
 };
 
@@ -78,14 +77,8 @@ class Tester final : public ITesterEx {
     lastScode = v.vt == VT_ERROR ? v.scode : 0;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_Width(LONG* value) override {
-    *value = width;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE put_Width(LONG value) override {
-    width = value;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE get_Width(LONG* value) override { *value = width; return S_OK; }
+  HRESULT STDMETHODCALLTYPE put_Width(LONG value) override { width = value; return S_OK; }
   HRESULT STDMETHODCALLTYPE get_Pixels(LONG x, LONG y, LONG* color) override {
     auto it = pixels.find({x, y});
     *color = it == pixels.end() ? 0 : it->second;
@@ -115,10 +108,7 @@ class Tester final : public ITesterEx {
     *doubled = out.detach();
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Bump(LONG* counter, LONG by) override {
-    *counter += by;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Bump(LONG* counter, LONG by) override { *counter += by; return S_OK; }
   HRESULT STDMETHODCALLTYPE FailWithRecord(BSTR why) override {
     zx::ComPtr<ICreateErrorInfo> create;
     if (FAILED(CreateErrorInfo(create.put()))) return E_OUTOFMEMORY;
@@ -130,10 +120,7 @@ class Tester final : public ITesterEx {
     return kRecordedFailure;
   }
   HRESULT STDMETHODCALLTYPE FailPlain() override { return E_FAIL; }
-  HRESULT STDMETHODCALLTYPE get_Value(LONG* v) override {
-    *v = 42;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE get_Value(LONG* v) override { *v = 42; return S_OK; }
   HRESULT STDMETHODCALLTYPE Flags(VARIANT_BOOL on, BYTE b, FLOAT f, VARIANT* echo) override {
     echo->vt = VT_R8;
     echo->dblVal = (on == VARIANT_TRUE ? 1000.0 : 0.0) + b + f;
@@ -145,15 +132,9 @@ class Tester final : public ITesterEx {
     if (other) *r += 1000;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE putref_Peer(IDispatch* p) override {
-    peer = p;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE putref_Peer(IDispatch* p) override { peer = p; return S_OK; }
   HRESULT STDMETHODCALLTYPE get_Peer(IDispatch** p) override { return peer.copy_to(p); }
-  HRESULT STDMETHODCALLTYPE Negative(ShapeKinds* k) override {
-    *k = skAll;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Negative(ShapeKinds* k) override { *k = skAll; return S_OK; }
   HRESULT STDMETHODCALLTYPE Lookup(BSTR key, BSTR* found, VARIANT* any, VARIANT_BOOL* ok) override {
     if (str(key) != u"x") {
       *ok = VARIANT_FALSE;
@@ -166,10 +147,7 @@ class Tester final : public ITesterEx {
     return S_OK;
   }
   // ITesterEx
-  HRESULT STDMETHODCALLTYPE Extra(LONG* r) override {
-    *r = 99;
-    return S_OK;
-  }
+  HRESULT STDMETHODCALLTYPE Extra(LONG* r) override { *r = 99; return S_OK; }
 
   std::atomic<ULONG> refs{1};
   LONG width = 0;
@@ -178,84 +156,67 @@ class Tester final : public ITesterEx {
   zx::ComPtr<IDispatch> peer;
 };
 
-VARIANT i4(LONG v) {
+
+// One argument as a host passes it: a value, positional unless it carries a name (a dispid).
+struct Arg {
+  zx::Variant value;
+  DISPID name = DISPID_UNKNOWN;
+};
+Arg V(LONG v) { return {zxtest::i4(v)}; }
+Arg V(double v) { return {zxtest::r8(v)}; }
+Arg V(const char16_t* v) { return {zxtest::str(v)}; }
+Arg V(const VARIANT& v) {  // a reference to the caller's storage, an array or an object
+  Arg a;
+  EXPECT_EQ(VariantCopy(&a.value, &v), S_OK);
+  return a;
+}
+Arg missing() { return {zxtest::scalar(VT_ERROR, DISP_E_PARAMNOTFOUND)}; }
+Arg named(DISPID id, Arg a) { return {a.value, id}; }
+Arg put(Arg a) { return named(DISPID_PROPERTYPUT, std::move(a)); }
+VARIANT ref(VARTYPE vt, void* target) {
   VARIANT r;
-  VariantInit(&r);
-  r.vt = VT_I4;
-  r.lVal = v;
+  r.vt = VT_BYREF | vt;
+  r.byref = target;
   return r;
 }
 
-// Arguments in source order; Call() reverses them into DISPPARAMS order and owns them.
-class Args {
- public:
-  Args& add(LONG v) { return push(i4(v)); }
-  Args& add(double v) {
-    zx::Variant x;
-    x.vt = VT_R8;
-    x.dblVal = v;
-    return push(x.detach());
+const char* hr_name(HRESULT hr) {
+  switch (hr) {
+    case S_OK: return "S_OK";
+    case DISP_E_PARAMNOTFOUND: return "PARAMNOTFOUND";
+    case DISP_E_TYPEMISMATCH: return "TYPEMISMATCH";
+    case DISP_E_OVERFLOW: return "OVERFLOW";
+    case DISP_E_BADPARAMCOUNT: return "BADPARAMCOUNT";
+    case DISP_E_PARAMNOTOPTIONAL: return "PARAMNOTOPTIONAL";
+    case DISP_E_MEMBERNOTFOUND: return "MEMBERNOTFOUND";
+    case DISP_E_EXCEPTION: return "EXCEPTION";
+    default: return "other";
   }
-  Args& add(const char16_t* s) {
-    zx::Variant x;
-    x.vt = VT_BSTR;
-    x.bstrVal = SysAllocString(s);
-    return push(x.detach());
-  }
-  static VARIANT bstr(const char16_t* s) {
-    VARIANT x;
-    VariantInit(&x);
-    x.vt = VT_BSTR;
-    x.bstrVal = SysAllocString(s);
-    return x;
-  }
-  Args& missing() {
-    zx::Variant x;
-    x.vt = VT_ERROR;
-    x.scode = DISP_E_PARAMNOTFOUND;
-    return push(x.detach());
-  }
-  Args& raw(VARIANT v) { return push(v); }
-  Args& named(DISPID id, VARIANT v) {
-    m_named.emplace_back(id, v);
-    return *this;
-  }
-  ~Args() {
-    for (auto& v : m_pos) VariantClear(&v);
-    for (auto& n : m_named) VariantClear(&n.second);
-  }
-  // rgvarg: named arguments first (in order), then positional ones last-first.
-  DISPPARAMS params() {
-    m_all.clear();
-    m_ids.clear();
-    for (auto& n : m_named) {
-      m_all.push_back(n.second);
-      m_ids.push_back(n.first);
-    }
-    for (auto it = m_pos.rbegin(); it != m_pos.rend(); ++it) m_all.push_back(*it);
-    return DISPPARAMS{m_all.empty() ? nullptr : m_all.data(), m_ids.empty() ? nullptr : m_ids.data(),
-                      static_cast<UINT>(m_all.size()), static_cast<UINT>(m_ids.size())};
-  }
- private:
-  Args& push(VARIANT v) {
-    m_pos.push_back(v);
-    return *this;
-  }
-  std::vector<VARIANT> m_pos;
-  std::vector<std::pair<DISPID, VARIANT>> m_named;
-  std::vector<VARIANT> m_all;
-  std::vector<DISPID> m_ids;
-};
+}
+
+constexpr WORD kGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET, kPut = DISPATCH_PROPERTYPUT, kCall = DISPATCH_METHOD;
 
 class DispatchTest : public ::testing::Test {
  protected:
-  HRESULT call(DISPID id, WORD flags, Args& args, VARIANT* result = nullptr) {
-    DISPPARAMS dp = args.params();
-    argErr = 0xFFFFu;
+  // Invokes with arguments in source order (named ones first in rgvarg, positional ones last-first) and
+  // answers "HRESULT [argErr] result": the argument index only when Invoke set it.
+  std::string call(DISPID id, WORD flags, std::vector<Arg> args = {}) {
+    std::vector<VARIANT> rg;
+    std::vector<DISPID> names;
+    for (const Arg& a : args)
+      if (a.name != DISPID_UNKNOWN) rg.push_back(a.value), names.push_back(a.name);
+    for (auto it = args.rbegin(); it != args.rend(); ++it)
+      if (it->name == DISPID_UNKNOWN) rg.push_back(it->value);
+    DISPPARAMS dp{rg.empty() ? nullptr : rg.data(), names.empty() ? nullptr : names.data(),
+                  static_cast<UINT>(rg.size()), static_cast<UINT>(names.size())};
+    UINT argErr = 0xFFFF;
     clear_excepinfo();
-    return tester.Invoke(id, IID_NULL, 0, flags, &dp, result, &excep, &argErr);
+    zx::Variant r;
+    const HRESULT hr = tester.Invoke(id, IID_NULL, 0, flags, &dp, &r, &excep, &argErr);
+    std::string out = hr_name(hr);
+    if (argErr != 0xFFFF) out += " [" + std::to_string(argErr) + "]";
+    return r.vt == VT_EMPTY ? out : out + " " + zxtest::show(r);
   }
-  HRESULT call(DISPID id, WORD flags, Args&& args, VARIANT* result = nullptr) { return call(id, flags, args, result); }
   void clear_excepinfo() {
     SysFreeString(excep.bstrSource);
     SysFreeString(excep.bstrDescription);
@@ -264,394 +225,194 @@ class DispatchTest : public ::testing::Test {
   }
   void TearDown() override {
     clear_excepinfo();
+    tester.peer.reset();
     EXPECT_EQ(tester.refs, 1u);
-  }
-  DISPID id_of(const char16_t* name) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = 12345;
-    EXPECT_EQ(tester.GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
-    return id;
   }
 
   Tester tester;
   EXCEPINFO excep{};
-  UINT argErr = 0;
 };
 
-constexpr WORD kGet = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-
 TEST_F(DispatchTest, NamesResolveWithoutRegardToCaseAndArgumentNamesGivePositions) {
-  EXPECT_EQ(id_of(u"defaults"), 1);
-  EXPECT_EQ(id_of(u"PIXELS"), 4);
-  EXPECT_EQ(id_of(u"Extra"), 20);  // own member of the derived interface
-  EXPECT_EQ(id_of(u"negative"), -5);
-  EXPECT_EQ(id_of(u"FLAGS"), 0x60020000);
-
-  LPOLESTR names[] = {const_cast<LPOLESTR>(u"Defaults"), const_cast<LPOLESTR>(u"K"),
-                      const_cast<LPOLESTR>(u"s"), const_cast<LPOLESTR>(u"nope")};
-  DISPID ids[4] = {7, 7, 7, 7};
-  EXPECT_EQ(tester.GetIDsOfNames(IID_NULL, names, 4, 0, ids), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(ids[0], 1);
-  EXPECT_EQ(ids[1], 4);
-  EXPECT_EQ(ids[2], 2);
-  EXPECT_EQ(ids[3], DISPID_UNKNOWN);
-
-  LPOLESTR unknown[] = {const_cast<LPOLESTR>(u"Missing"), const_cast<LPOLESTR>(u"a")};
-  EXPECT_EQ(tester.GetIDsOfNames(IID_NULL, unknown, 2, 0, ids), DISP_E_UNKNOWNNAME);
-  EXPECT_EQ(ids[0], DISPID_UNKNOWN);
-  EXPECT_EQ(ids[1], DISPID_UNKNOWN);
+  auto ids = [&](std::vector<const char16_t*> names) {
+    std::vector<DISPID> out(names.size(), 7);
+    const HRESULT hr = tester.GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(names.data()),
+                                            static_cast<UINT>(names.size()), 0, out.data());
+    std::string text = hr == S_OK ? "ok" : "unknown";
+    for (DISPID id : out) text += " " + std::to_string(id);
+    return text;
+  };
+  EXPECT_EQ(ids({u"defaults"}), "ok 1");
+  EXPECT_EQ(ids({u"PIXELS"}), "ok 4");
+  EXPECT_EQ(ids({u"Extra"}), "ok 20");  // own member of the derived interface
+  EXPECT_EQ(ids({u"negative"}), "ok -5");
+  EXPECT_EQ(ids({u"FLAGS"}), "ok 1610743808");
+  EXPECT_EQ(ids({u"Defaults", u"K", u"s"}), "ok 1 4 2");
+  EXPECT_EQ(ids({u"Defaults", u"K", u"s", u"nope"}), "unknown 1 4 2 -1");
+  EXPECT_EQ(ids({u"Missing", u"a"}), "unknown -1 -1");
 }
 
-TEST_F(DispatchTest, MissingOptionalArgumentsTakeTheirDefaults) {
-  zx::Variant r;
-  ASSERT_EQ(call(1, kGet, Args().add(5), &r), S_OK);
-  ASSERT_EQ(r.vt, VT_BSTR);
-  EXPECT_EQ(str(r.bstrVal), u"5|-7|dflt|2.50|17|16");
-  // A host's "missing" marker in the middle counts as not passed.
-  ASSERT_EQ(call(1, kGet, Args().add(5).missing().add(u"given"), r.put()), S_OK);
-  EXPECT_EQ(str(r.bstrVal), u"5|-7|given|2.50|17|16");
-  // Arguments are coerced to the declared types: "8" -> long, 3 -> double, 16 -> ShapeKinds, 3.0 -> short.
-  ASSERT_EQ(call(1, kGet, Args().add(u"8").add(1).add(u"s").add(3).add(16).add(3.0), r.put()), S_OK);
-  EXPECT_EQ(str(r.bstrVal), u"8|1|s|3.00|16|3");
-}
-
-TEST_F(DispatchTest, NamedArgumentsFillTheirPositions) {
-  zx::Variant r;
-  // Defaults(1, k:=skSquare, d:=0.5)
-  ASSERT_EQ(call(1, kGet, Args().add(1).named(4, i4(skSquare)).named(3, i4(0)), &r), S_OK);
-  EXPECT_EQ(str(r.bstrVal), u"1|-7|dflt|0.00|16|16");
-  // Only named, including the first parameter.
-  ASSERT_EQ(call(1, kGet, Args().named(0, i4(9)).named(5, i4(-2)), r.put()), S_OK);
-  EXPECT_EQ(str(r.bstrVal), u"9|-7|dflt|2.50|17|-2");
-  // A position that does not exist, and a position given twice, name the offending argument.
-  EXPECT_EQ(call(1, kGet, Args().add(1).named(6, i4(1))), DISP_E_PARAMNOTFOUND);
-  EXPECT_EQ(argErr, 0u);
-  EXPECT_EQ(call(1, kGet, Args().add(1).add(2).named(3, i4(1)).named(1, i4(1))), DISP_E_PARAMNOTFOUND);
-  EXPECT_EQ(argErr, 1u);
-}
-
-TEST_F(DispatchTest, OptionalVariantWithoutDefaultArrivesAsParamNotFound) {
-  zx::Variant r;
-  ASSERT_EQ(call(2, kGet, Args(), &r), S_OK);
-  EXPECT_EQ(r.vt, VT_I4);
-  EXPECT_EQ(r.lVal, VT_ERROR);
+// Each row runs on the same object in order, so that puts are seen by the gets after them.
+TEST_F(DispatchTest, ArgumentsAreMatchedCoercedAndRefusedAsDeclared) {
+  const struct Row {
+    DISPID id;
+    WORD flags;
+    std::vector<Arg> args;
+    const char* expected;
+  } rows[] = {
+      // Defaults(a, [b=-7], [s="dflt"], [d=2.5], [k=skCircle], [sh=16]); a missing marker counts as not passed
+      {1, kGet, {V(5)}, "S_OK BSTR '5|-7|dflt|2.50|17|16'"},
+      {1, kGet, {V(5), missing(), V(u"given")}, "S_OK BSTR '5|-7|given|2.50|17|16'"},
+      {1, kGet, {V(u"8"), V(1), V(u"s"), V(3), V(16), V(3.0)}, "S_OK BSTR '8|1|s|3.00|16|3'"},
+      {1, kGet, {V(1), named(4, V(skSquare)), named(3, V(0))}, "S_OK BSTR '1|-7|dflt|0.00|16|16'"},
+      {1, kGet, {named(0, V(9)), named(5, V(-2))}, "S_OK BSTR '9|-7|dflt|2.50|17|-2'"},
+      // a position that does not exist, a position given twice, coercion failures: rgvarg's index
+      {1, kGet, {V(1), named(6, V(1))}, "PARAMNOTFOUND [0]"},
+      {1, kGet, {V(1), V(2), named(3, V(1)), named(1, V(1))}, "PARAMNOTFOUND [1]"},
+      {1, kGet, {V(u"5"), V(u"abc"), V(u"s")}, "TYPEMISMATCH [1]"},
+      {1, kGet, {V(u"zz"), V(1)}, "TYPEMISMATCH [1]"},
+      {1, kGet, {V(1), V(1), V(u""), V(1.0), V(1), V(100000)}, "OVERFLOW [0]"},
+      {1, kGet, {}, "PARAMNOTOPTIONAL"},
+      {1, kGet, {V(1), V(1), V(u""), V(1.0), V(1), V(1), V(1)}, "BADPARAMCOUNT"},
+      // an optional VARIANT without a default arrives as VT_ERROR (10)
+      {2, kGet, {}, "S_OK I4 10"},
+      {2, kGet, {V(u"x")}, "S_OK I4 8"},
+      // properties: the value is the named DISPID_PROPERTYPUT argument
+      {3, kPut, {put(V(640))}, "S_OK"},
+      {3, kGet, {}, "S_OK I4 640"},
+      {3, kPut, {V(5)}, "PARAMNOTOPTIONAL"},
+      {3, kPut, {put(V(u"wide"))}, "TYPEMISMATCH [0]"},
+      {3, kGet, {V(1)}, "BADPARAMCOUNT"},
+      {3, DISPATCH_PROPERTYPUTREF, {put(V(7))}, "S_OK"},  // a script's `Set obj.Width = ...`
+      {3, kGet, {}, "S_OK I4 7"},
+      {0, kPut, {put(V(1))}, "MEMBERNOTFOUND"},
+      {3, kCall, {}, "MEMBERNOTFOUND"},
+      {77, kGet, {}, "MEMBERNOTFOUND"},
+      {0, kGet, {}, "S_OK I4 42"},
+      {0, DISPATCH_PROPERTYGET, {}, "S_OK I4 42"},
+      {20, kGet, {}, "S_OK I4 99"},  // a method of the derived table
+      {-5, kGet, {}, "S_OK I4 48"},  // an enumeration travels as I4
+      // Pixels(x, y): parameterised put and get
+      {4, kPut, {V(3), V(4), put(V(0xFF00FF))}, "S_OK"},
+      {4, kGet, {V(3), V(4)}, "S_OK I4 16711935"},
+      {4, kPut, {V(1), V(2), V(3), put(V(1))}, "BADPARAMCOUNT"},
+      {4, kPut, {V(1), put(V(1))}, "PARAMNOTOPTIONAL"},
+      {4, kGet, {V(1), V(2)}, "S_OK I4 0"},
+      {8, kCall, {V(1)}, "BADPARAMCOUNT"},
+      // Flags(bool -1, byte 3.6 -> 4, float "0.25")
+      {0x60020000, kGet, {V(-1), V(3.6), V(u"0.25")}, "S_OK R8 1004.25"},
+      {0x60020000, kGet, {V(0), V(300), V(0)}, "OVERFLOW [1]"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.id);
+    EXPECT_EQ(call(row.id, row.flags, row.args), row.expected);
+  }
+  EXPECT_EQ(tester.lastScode, 0);
+  call(2, kGet);
   EXPECT_EQ(tester.lastScode, DISP_E_PARAMNOTFOUND);
-  ASSERT_EQ(call(2, kGet, Args().add(u"x"), r.put()), S_OK);
-  EXPECT_EQ(r.lVal, VT_BSTR);
 }
 
-TEST_F(DispatchTest, PropertyPutTakesItsValueAsTheNamedPropertyPutArgument) {
-  ASSERT_EQ(call(3, DISPATCH_PROPERTYPUT, Args().named(DISPID_PROPERTYPUT, i4(640))), S_OK);
-  EXPECT_EQ(tester.width, 640);
-  zx::Variant r;
-  ASSERT_EQ(call(3, kGet, Args(), &r), S_OK);
-  EXPECT_EQ(r.vt, VT_I4);
-  EXPECT_EQ(r.lVal, 640);
-  // Without the named value the put is missing its required argument.
-  EXPECT_EQ(call(3, DISPATCH_PROPERTYPUT, Args().add(5)), DISP_E_PARAMNOTOPTIONAL);
-  EXPECT_EQ(tester.width, 640);
-  // Value is read-only; Width is no method; 77 is no member.
-  EXPECT_EQ(call(0, DISPATCH_PROPERTYPUT, Args().named(DISPID_PROPERTYPUT, i4(1))), DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(call(3, DISPATCH_METHOD, Args()), DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(call(77, kGet, Args()), DISP_E_MEMBERNOTFOUND);
-}
-
-TEST_F(DispatchTest, MethodAndPropertyGetTogetherReachEitherKind) {
-  zx::Variant r;
-  ASSERT_EQ(call(0, kGet, Args(), &r), S_OK);  // a property get
-  EXPECT_EQ(r.lVal, 42);
-  ASSERT_EQ(call(0, DISPATCH_PROPERTYGET, Args(), r.put()), S_OK);
-  EXPECT_EQ(r.lVal, 42);
-  ASSERT_EQ(call(20, kGet, Args(), r.put()), S_OK);  // a method, inherited table
-  EXPECT_EQ(r.lVal, 99);
-  ASSERT_EQ(call(-5, kGet, Args(), r.put()), S_OK);  // an enumeration result travels as I4
-  EXPECT_EQ(r.vt, VT_I4);
-  EXPECT_EQ(r.lVal, skAll);
-  // A null result pointer is accepted.
-  EXPECT_EQ(call(20, kGet, Args(), nullptr), S_OK);
-}
-
-TEST_F(DispatchTest, ParameterisedPropertyPutAndGet) {
-  // Pixels(3, 4) = &HFF00FF
-  ASSERT_EQ(call(4, DISPATCH_PROPERTYPUT, Args().add(3).add(4).named(DISPID_PROPERTYPUT, i4(0xFF00FF))), S_OK);
-  EXPECT_EQ((tester.pixels[{3, 4}]), 0xFF00FF);
-  zx::Variant r;
-  ASSERT_EQ(call(4, kGet, Args().add(3).add(4), &r), S_OK);
-  EXPECT_EQ(r.lVal, 0xFF00FF);
-  // An index too many, and an index missing.
-  EXPECT_EQ(call(4, DISPATCH_PROPERTYPUT, Args().add(1).add(2).add(3).named(DISPID_PROPERTYPUT, i4(1))),
-            DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(call(4, DISPATCH_PROPERTYPUT, Args().add(1).named(DISPID_PROPERTYPUT, i4(1))), DISP_E_PARAMNOTOPTIONAL);
-  EXPECT_EQ(tester.pixels.size(), 1u);
-}
-
-TEST_F(DispatchTest, CoercionFailuresNameTheArgumentInDispparamsOrder) {
-  // Defaults("5", "abc", "s"): "abc" is positional 1, rgvarg index 1 of 3.
-  EXPECT_EQ(call(1, kGet, Args().add(u"5").add(u"abc").add(u"s")), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(argErr, 1u);
-  // First positional of two is rgvarg[1].
-  EXPECT_EQ(call(1, kGet, Args().add(u"zz").add(1)), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(argErr, 1u);
-  // short overflow in the sixth argument (rgvarg[0]).
-  EXPECT_EQ(call(1, kGet, Args().add(1).add(1).add(u"").add(1.0).add(1).add(100000)), DISP_E_OVERFLOW);
-  EXPECT_EQ(argErr, 0u);
-  // A named argument's index is its place in rgvarg.
-  EXPECT_EQ(call(3, DISPATCH_PROPERTYPUT, Args().named(DISPID_PROPERTYPUT, Args::bstr(u"wide"))), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(argErr, 0u);
-  EXPECT_EQ(tester.width, 0);
-}
-
-TEST_F(DispatchTest, WrongArgumentCountsAreRefused) {
-  EXPECT_EQ(call(1, kGet, Args()), DISP_E_PARAMNOTOPTIONAL);
-  EXPECT_EQ(call(1, kGet, Args().add(1).add(1).add(u"").add(1.0).add(1).add(1).add(1)), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(call(3, kGet, Args().add(1)), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(call(8, DISPATCH_METHOD, Args().add(1)), DISP_E_BADPARAMCOUNT);
-}
-
-TEST_F(DispatchTest, ByReferenceArgumentsAreWrittenBack) {
-  // VT_BYREF|VT_I4, as compiled clients pass a long variable.
+TEST_F(DispatchTest, ReferencesAreReadThroughAndOutArgumentsWrittenBack) {
   LONG counter = 10;
-  VARIANT ref;
-  ref.vt = VT_BYREF | VT_I4;
-  ref.plVal = &counter;
-  ASSERT_EQ(call(6, DISPATCH_METHOD, Args().raw(ref).add(5)), S_OK);
-  EXPECT_EQ(counter, 15);
-  // VT_BYREF|VT_VARIANT, as script hosts pass variables; the variable takes the declared type.
-  zx::Variant var;
-  var.vt = VT_BSTR;
-  var.bstrVal = SysAllocString(u"41");
-  VARIANT wrap;
-  wrap.vt = VT_BYREF | VT_VARIANT;
-  wrap.pvarVal = &var;
-  ASSERT_EQ(call(6, DISPATCH_METHOD, Args().raw(wrap)), S_OK);
-  EXPECT_EQ(var.vt, VT_I4);
-  EXPECT_EQ(var.lVal, 42);
-  // A value passed by value is used and its result dropped.
-  ASSERT_EQ(call(6, DISPATCH_METHOD, Args().add(3)), S_OK);
-  // A reference of another type is refused.
   SHORT small = 1;
-  VARIANT bad;
-  bad.vt = VT_BYREF | VT_I2;
-  bad.piVal = &small;
-  EXPECT_EQ(call(6, DISPATCH_METHOD, Args().raw(bad).add(1)), DISP_E_TYPEMISMATCH);
-  EXPECT_EQ(argErr, 1u);
+  zx::Variant var = zxtest::str(u"41");
+  EXPECT_EQ(call(6, kCall, {V(ref(VT_I4, &counter)), V(5)}), "S_OK");  // Bump(&counter, 5)
+  EXPECT_EQ(counter, 15);
+  EXPECT_EQ(call(6, kCall, {V(ref(VT_VARIANT, &var))}), "S_OK");  // a script variable takes the declared type
+  EXPECT_EQ(zxtest::show(var), "I4 42");
+  EXPECT_EQ(call(6, kCall, {V(3)}), "S_OK");  // by value: used, the result dropped
+  EXPECT_EQ(call(6, kCall, {V(ref(VT_I2, &small)), V(1)}), "TYPEMISMATCH [1]");
   EXPECT_EQ(small, 1);
-}
-
-TEST_F(DispatchTest, InArgumentsPassedByReferenceAreReadThroughTheReference) {
-  // Script hosts pass variables as VT_BYREF|VT_VARIANT even to by-value parameters.
-  zx::Variant var;
-  var.vt = VT_BSTR;
-  var.bstrVal = SysAllocString(u"12");
-  VARIANT wrap;
-  wrap.vt = VT_BYREF | VT_VARIANT;
-  wrap.pvarVal = &var;
-  ASSERT_EQ(call(3, DISPATCH_PROPERTYPUT, Args().named(DISPID_PROPERTYPUT, wrap)), S_OK);
+  // An [in] argument passed by reference is read through the reference, never written back.
+  zx::Variant twelve = zxtest::str(u"12");
+  EXPECT_EQ(call(3, kPut, {put(V(ref(VT_VARIANT, &twelve)))}), "S_OK");
   EXPECT_EQ(tester.width, 12);
-  EXPECT_EQ(var.vt, VT_BSTR);  // an [in] argument is never written back
-  // An optional VARIANT sees the variable's value, not the wrapper.
-  zx::Variant r;
-  ASSERT_EQ(call(2, kGet, Args().raw(wrap), &r), S_OK);
-  EXPECT_EQ(r.lVal, VT_BSTR);
-  // VT_BYREF|VT_I4 to a long.
+  EXPECT_EQ(call(2, kGet, {V(ref(VT_VARIANT, &twelve))}), "S_OK I4 8");
+  EXPECT_EQ(zxtest::show(twelve), "BSTR '12'");
   LONG value = 33;
-  VARIANT ref;
-  ref.vt = VT_BYREF | VT_I4;
-  ref.plVal = &value;
-  ASSERT_EQ(call(1, kGet, Args().raw(ref), r.put()), S_OK);
-  EXPECT_EQ(str(r.bstrVal), u"33|-7|dflt|2.50|17|16");
-}
-
-TEST_F(DispatchTest, OutParametersReplaceWhatTheHostHeld) {
-  BSTR found = SysAllocString(u"old text");  // released by Invoke when replaced (ASan checks)
-  VARIANT foundRef;
-  foundRef.vt = VT_BYREF | VT_BSTR;
-  foundRef.pbstrVal = &found;
-  zx::Variant any;
-  any.vt = VT_BSTR;
-  any.bstrVal = SysAllocString(u"old variant");
-  VARIANT anyRef;
-  anyRef.vt = VT_BYREF | VT_VARIANT;
-  anyRef.pvarVal = &any;
-  zx::Variant r;
-  ASSERT_EQ(call(11, kGet, Args().add(u"x").raw(foundRef).raw(anyRef), &r), S_OK);
-  EXPECT_EQ(r.vt, VT_BOOL);
-  EXPECT_EQ(r.boolVal, VARIANT_TRUE);
-  EXPECT_EQ(str(found), u"found-x");
-  EXPECT_EQ(any.vt, VT_I4);
-  EXPECT_EQ(any.lVal, 7);
+  EXPECT_EQ(call(1, kGet, {V(ref(VT_I4, &value))}), "S_OK BSTR '33|-7|dflt|2.50|17|16'");
+  // Out parameters replace what the host held (ASan proves the old values freed).
+  BSTR found = SysAllocString(u"old text");
+  zx::Variant any = zxtest::str(u"old variant");
+  EXPECT_EQ(call(11, kGet, {V(u"x"), V(ref(VT_BSTR, &found)), V(ref(VT_VARIANT, &any))}), "S_OK BOOL -1");
+  EXPECT_EQ(str(found) + u" " + zx::to_utf16(zxtest::show(any)), u"found-x I4 7");
   SysFreeString(found);
 }
 
 TEST_F(DispatchTest, SafeArraysGoInAndComeOut) {
-  zx::SafeArray in(SafeArrayCreateVector(VT_I4, 0, 3));
-  LONG* data = nullptr;
-  ASSERT_EQ(SafeArrayAccessData(in.get(), reinterpret_cast<void**>(&data)), S_OK);
-  data[0] = 1;
-  data[1] = 2;
-  data[2] = 40;
-  SafeArrayUnaccessData(in.get());
-  VARIANT arr;
-  arr.vt = VT_ARRAY | VT_I4;
-  arr.parray = in.get();  // lent: Args must not destroy it
+  auto array = [](VARTYPE vt, std::vector<zx::Variant> items) {
+    zx::Variant v;
+    v.vt = VT_ARRAY | vt;
+    v.parray = SafeArrayCreateVector(vt, 0, static_cast<ULONG>(items.size()));
+    for (LONG i = 0; i < static_cast<LONG>(items.size()); ++i) {
+      zx::Variant& e = items[i];
+      void* element = vt == VT_VARIANT ? static_cast<void*>(&e) : vt == VT_BSTR ? static_cast<void*>(e.bstrVal) : &e.lVal;
+      EXPECT_EQ(SafeArrayPutElement(v.parray, &i, element), S_OK);
+    }
+    return v;
+  };
+  auto element = [](SAFEARRAY* a, LONG i) {
+    LONG v = -1;
+    SafeArrayGetElement(a, &i, &v);
+    return v;
+  };
   SAFEARRAY* doubled = nullptr;
-  VARIANT outRef;
-  outRef.vt = VT_BYREF | VT_ARRAY | VT_I4;
-  outRef.pparray = &doubled;
-  zx::Variant r;
-  {
-    DISPPARAMS dp{};
-    VARIANT args[2] = {outRef, arr};
-    dp.rgvarg = args;
-    dp.cArgs = 2;
-    ASSERT_EQ(tester.Invoke(5, IID_NULL, 0, kGet, &dp, &r, nullptr, nullptr), S_OK);
-  }
-  EXPECT_EQ(r.lVal, 43);
+  EXPECT_EQ(call(5, kGet, {V(array(VT_I4, {zxtest::i4(1), zxtest::i4(2), zxtest::i4(40)})),
+                           V(ref(VT_ARRAY | VT_I4, &doubled))}), "S_OK I4 43");
   zx::SafeArray owned(doubled);
-  ASSERT_NE(doubled, nullptr);
-  LONG v = 0, idx = 2;
-  ASSERT_EQ(SafeArrayGetElement(doubled, &idx, &v), S_OK);
-  EXPECT_EQ(v, 80);
-
+  EXPECT_EQ(element(doubled, 2), 80);
   // A script array (VT_ARRAY|VT_VARIANT) is converted; the out array lands in a wrapped VARIANT.
-  zx::SafeArray script(SafeArrayCreateVector(VT_VARIANT, 0, 2));
-  for (LONG i = 0; i < 2; ++i) {
-    zx::Variant e;
-    e.vt = VT_BSTR;
-    e.bstrVal = SysAllocString(i == 0 ? u"5" : u"6");
-    ASSERT_EQ(SafeArrayPutElement(script.get(), &i, &e), S_OK);
-  }
-  VARIANT sarr;
-  sarr.vt = VT_ARRAY | VT_VARIANT;
-  sarr.parray = script.get();
   zx::Variant holder;
-  VARIANT holderRef;
-  holderRef.vt = VT_BYREF | VT_VARIANT;
-  holderRef.pvarVal = &holder;
-  {
-    DISPPARAMS dp{};
-    VARIANT args[2] = {holderRef, sarr};
-    dp.rgvarg = args;
-    dp.cArgs = 2;
-    ASSERT_EQ(tester.Invoke(5, IID_NULL, 0, kGet, &dp, r.put(), nullptr, nullptr), S_OK);
-  }
-  EXPECT_EQ(r.lVal, 11);
+  EXPECT_EQ(call(5, kGet, {V(array(VT_VARIANT, {zxtest::str(u"5"), zxtest::str(u"6")})), V(ref(VT_VARIANT, &holder))}),
+            "S_OK I4 11");
   ASSERT_EQ(holder.vt, VT_ARRAY | VT_I4);
-  idx = 1;
-  ASSERT_EQ(SafeArrayGetElement(holder.parray, &idx, &v), S_OK);
-  EXPECT_EQ(v, 12);
-
-  // An array of strings that are no numbers is a type mismatch at its rgvarg index.
-  zx::SafeArray words(SafeArrayCreateVector(VT_BSTR, 0, 1));
-  VARIANT warr;
-  warr.vt = VT_ARRAY | VT_BSTR;
-  warr.parray = words.get();
-  {
-    DISPPARAMS dp{};
-    VARIANT args[2] = {holderRef, warr};
-    dp.rgvarg = args;
-    dp.cArgs = 2;
-    UINT err = 9;
-    EXPECT_EQ(tester.Invoke(5, IID_NULL, 0, kGet, &dp, nullptr, nullptr, &err), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(err, 1u);
-  }
+  EXPECT_EQ(element(holder.parray, 1), 12);
+  // Strings that are no numbers: a type mismatch at the array's rgvarg index.
+  EXPECT_EQ(call(5, kGet, {V(array(VT_BSTR, {zxtest::str(u"seven")})), V(ref(VT_VARIANT, &holder))}),
+            "TYPEMISMATCH [1]");
 }
 
 TEST_F(DispatchTest, InterfaceArgumentsAreQueriedForTheDeclaredInterface) {
   Helper helper;
-  VARIANT unk;
+  VARIANT unk{}, disp{};
   unk.vt = VT_UNKNOWN;
   unk.punkVal = &helper;
-  zx::Variant r;
-  {
-    DISPPARAMS dp{&unk, nullptr, 1, 0};
-    ASSERT_EQ(tester.Invoke(9, IID_NULL, 0, kGet, &dp, &r, nullptr, nullptr), S_OK);
-  }
-  EXPECT_EQ(r.lVal, 42);  // the optional IDispatch was null
-  EXPECT_EQ(helper.refs, 1u);
-  // The tester itself does not answer IHelper.
-  VARIANT disp;
   disp.vt = VT_DISPATCH;
   disp.pdispVal = &tester;
-  {
-    VARIANT args[2] = {disp, unk};  // Connect(helper, tester)
-    DISPPARAMS dp{args, nullptr, 2, 0};
-    ASSERT_EQ(tester.Invoke(9, IID_NULL, 0, kGet, &dp, r.put(), nullptr, nullptr), S_OK);
-    EXPECT_EQ(r.lVal, 1042);
-    VARIANT swapped[2] = {unk, disp};  // Connect(tester, helper)
-    dp.rgvarg = swapped;
-    UINT err = 9;
-    EXPECT_EQ(tester.Invoke(9, IID_NULL, 0, kGet, &dp, r.put(), nullptr, &err), DISP_E_TYPEMISMATCH);
-    EXPECT_EQ(err, 1u);
-  }
+  EXPECT_EQ(call(9, kGet, {V(unk)}), "S_OK I4 42");  // Connect(helper): the optional IDispatch is null
+  EXPECT_EQ(call(9, kGet, {V(unk), V(disp)}), "S_OK I4 1042");
+  EXPECT_EQ(call(9, kGet, {V(disp), V(unk)}), "TYPEMISMATCH [1]");  // the tester answers no IHelper
   EXPECT_EQ(helper.refs, 1u);
-  // putref then get hands the same object back.
-  {
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS dp{&disp, &named, 1, 1};
-    ASSERT_EQ(tester.Invoke(10, IID_NULL, 0, DISPATCH_PROPERTYPUTREF, &dp, nullptr, nullptr, nullptr), S_OK);
-    EXPECT_EQ(tester.Invoke(10, IID_NULL, 0, DISPATCH_PROPERTYPUT, &dp, nullptr, nullptr, nullptr),
-              DISP_E_MEMBERNOTFOUND);
-  }
-  // A script's `Set obj.Width = ...` (PROPERTYPUTREF) reaches a member declared with a plain put.
-  {
-    VARIANT seven;
-    seven.vt = VT_I4;
-    seven.lVal = 7;
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS dp{&seven, &named, 1, 1};
-    ASSERT_EQ(tester.Invoke(3, IID_NULL, 0, DISPATCH_PROPERTYPUTREF, &dp, nullptr, nullptr, nullptr), S_OK);
-    zx::Variant width;
-    ASSERT_EQ(call(3, kGet, Args(), width.put()), S_OK);
-    EXPECT_EQ(width.lVal, 7);
-  }
-  ASSERT_EQ(call(10, kGet, Args(), r.put()), S_OK);
-  EXPECT_EQ(r.vt, VT_DISPATCH);
-  EXPECT_EQ(r.pdispVal, static_cast<IDispatch*>(&tester));
-  r.clear();
-  tester.peer.reset();
-}
-
-TEST_F(DispatchTest, ScalarKindsCoerceToTheirDeclaredTypes) {
+  EXPECT_EQ(call(10, DISPATCH_PROPERTYPUTREF, {put(V(disp))}), "S_OK");
+  EXPECT_EQ(call(10, kPut, {put(V(disp))}), "MEMBERNOTFOUND");
   zx::Variant r;
-  // Flags(-1 -> VARIANT_TRUE, 3.6 -> 4 (rounded), "0.25" -> 0.25f) -> VARIANT
-  ASSERT_EQ(call(0x60020000, kGet, Args().add(-1).add(3.6).add(u"0.25"), &r), S_OK);
-  ASSERT_EQ(r.vt, VT_R8);
-  EXPECT_DOUBLE_EQ(r.dblVal, 1004.25);
-  EXPECT_EQ(call(0x60020000, kGet, Args().add(0).add(300).add(0)), DISP_E_OVERFLOW);
-  EXPECT_EQ(argErr, 1u);
+  DISPPARAMS none{};
+  ASSERT_EQ(tester.Invoke(10, IID_NULL, 0, kGet, &none, &r, nullptr, nullptr), S_OK);
+  EXPECT_EQ(r.pdispVal, static_cast<IDispatch*>(&tester));
 }
 
-TEST_F(DispatchTest, FailureWithAnErrorRecordFillsExcepinfoFromIt) {
-  EXPECT_EQ(call(7, DISPATCH_METHOD, Args().add(u"Nothing to save")), DISP_E_EXCEPTION);
+TEST_F(DispatchTest, FailuresFillExcepinfoFromThisCallsErrorRecordOnly) {
+  EXPECT_EQ(call(7, kCall, {V(u"Nothing to save")}), "EXCEPTION");
   EXPECT_EQ(excep.scode, kRecordedFailure);
-  EXPECT_EQ(excep.wCode, 0);
-  EXPECT_EQ(str(excep.bstrSource), u"Test.Tester.1");
-  EXPECT_EQ(str(excep.bstrDescription), u"Nothing to save");
-  // The record was handed over, not left on the thread.
+  EXPECT_EQ(zx::to_utf8(str(excep.bstrSource) + u": " + str(excep.bstrDescription)), "Test.Tester.1: Nothing to save");
   zx::ComPtr<IErrorInfo> left;
-  EXPECT_EQ(GetErrorInfo(0, left.put()), S_FALSE);
-}
-
-TEST_F(DispatchTest, FailureWithoutARecordGivesAnEmptyDescription) {
-  // A record left over from earlier work is not this call's.
+  EXPECT_EQ(GetErrorInfo(0, left.put()), S_FALSE) << "the record was handed over";
+  // A record left over from earlier work is not this call's: the description stays empty.
   zx::ComPtr<ICreateErrorInfo> create;
   ASSERT_EQ(CreateErrorInfo(create.put()), S_OK);
   create->SetDescription(const_cast<LPOLESTR>(u"stale"));
   zx::ComPtr<IErrorInfo> stale;
   create.query(stale);
   SetErrorInfo(0, stale.get());
-
-  EXPECT_EQ(call(8, DISPATCH_METHOD, Args()), DISP_E_EXCEPTION);
+  EXPECT_EQ(call(8, kCall), "EXCEPTION");
   EXPECT_EQ(excep.scode, E_FAIL);
-  EXPECT_EQ(excep.wCode, 0);
-  EXPECT_EQ(excep.bstrSource, nullptr);
+  EXPECT_EQ(excep.wCode + (excep.bstrSource != nullptr), 0);
   ASSERT_NE(excep.bstrDescription, nullptr);
   EXPECT_EQ(SysStringLen(excep.bstrDescription), 0u);
   // A null EXCEPINFO is accepted.
   DISPPARAMS none{};
-  EXPECT_EQ(tester.Invoke(7, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_PARAMNOTOPTIONAL);
-  EXPECT_EQ(tester.Invoke(8, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_EXCEPTION);
+  EXPECT_EQ(tester.Invoke(7, IID_NULL, 0, kCall, &none, nullptr, nullptr, nullptr), DISP_E_PARAMNOTOPTIONAL);
+  EXPECT_EQ(tester.Invoke(8, IID_NULL, 0, kCall, &none, nullptr, nullptr, nullptr), DISP_E_EXCEPTION);
 }
 
 TEST_F(DispatchTest, NoTypeInformationIsOffered) {

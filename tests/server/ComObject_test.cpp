@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <functional>
+
 #include "ComObject.h"
 #include "ErrorReporting.h"
 #include "TestRegistry.h"
@@ -89,27 +91,22 @@ struct CountingOuter : IUnknown {
   STDMETHOD_(ULONG, Release)() override { return --refs; }
 };
 
-struct Record {
-  GUID guid = GUID_NULL;
-  std::u16string source, description, help_file;
-  DWORD help_context = 99;
-};
-
-// Takes the thread's error record (GetErrorInfo clears it); nullopt when there is none.
-std::optional<Record> take_error_record() {
+// The thread's error record as "source|guid-is-probe|description|help file|help context", taken
+// (GetErrorInfo clears it); "none" when there is none.
+std::string take_error_record() {
   ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) return std::nullopt;
-  Record r;
+  if (GetErrorInfo(0, info.put()) != S_OK || !info) return "none";
   Bstr source, description, help_file;
-  info->GetGUID(&r.guid);
+  GUID guid = GUID_NULL;
+  DWORD help_context = 99;
+  info->GetGUID(&guid);
   info->GetSource(source.put());
   info->GetDescription(description.put());
   info->GetHelpFile(help_file.put());
-  info->GetHelpContext(&r.help_context);
-  r.source = source.view();
-  r.description = description.view();
-  r.help_file = help_file.view();
-  return r;
+  info->GetHelpContext(&help_context);
+  const char* iid = guid == IID_IFrameProbe ? "probe" : guid == IID_IFrameSide ? "side" : "other";
+  return zx::to_utf8(source.view()) + "|" + iid + "|" + zx::to_utf8(description.view()) + "|" +
+         zx::to_utf8(help_file.view()) + "|" + std::to_string(help_context);
 }
 
 class FrameTest : public ::testing::Test {
@@ -131,102 +128,69 @@ class FrameTest : public ::testing::Test {
   }
 };
 
-TEST_F(FrameTest, FailingCallLeavesRecordWithRegisteredProgIdMainIidAndDescription) {
+// A failing call leaves a record with the class's registered ProgID (none when unregistered), the
+// interface and the text; no code means DISP_E_EXCEPTION; a null out pointer leaves the record alone.
+TEST_F(FrameTest, FailingCallsLeaveTheirRecordAndNullOutPointersLeaveTheRecordAlone) {
   auto probe = make_probe();
-  EXPECT_EQ(probe->Fail(Bstr(u"Width is not available: no image.").get(), E_FAIL), E_FAIL);
-  auto record = take_error_record();
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->source, kProbeProgId);
-  EXPECT_EQ(record->guid, IID_IFrameProbe);
-  EXPECT_EQ(record->description, u"Width is not available: no image.");
-  EXPECT_EQ(record->help_file, u"");
-  EXPECT_EQ(record->help_context, 0u);
-}
-
-TEST_F(FrameTest, ReportWithoutHresultAnswersDispException) {
-  auto probe = make_probe();
-  EXPECT_EQ(probe->Fail(Bstr(u"no code").get(), 0), DISP_E_EXCEPTION);
-  auto record = take_error_record();
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->description, u"no code");
-}
-
-TEST_F(FrameTest, ClassWithoutRegisteredProgIdReportsNoSource) {
   const CLSID unregistered = {0x3E0F7A10, 0x6B52, 0x4C1D, {0x8A, 0x9E, 0x2F, 0x4B, 0x5C, 0x6D, 0x7E, 0x7F}};
-  EXPECT_EQ(ReportError(unregistered, u"orphan", IID_IFrameSide, E_INVALIDARG), E_INVALIDARG);
-  auto record = take_error_record();
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->source, u"");
-  EXPECT_EQ(record->guid, IID_IFrameSide);
-  EXPECT_EQ(record->description, u"orphan");
+  const struct {
+    std::function<HRESULT()> call;
+    HRESULT hr;
+    const char* record;
+  } rows[] = {
+      {[&] { return probe->Fail(Bstr(u"Width is not available: no image.").get(), E_FAIL); }, E_FAIL,
+       "Zentarix.FrameProbe.1|probe|Width is not available: no image.||0"},
+      {[&] { return probe->Fail(Bstr(u"no code").get(), 0); }, DISP_E_EXCEPTION, "Zentarix.FrameProbe.1|probe|no code||0"},
+      {[&] { return ReportError(unregistered, u"orphan", IID_IFrameSide, E_INVALIDARG); }, E_INVALIDARG,
+       "|side|orphan||0"},
+      {[&] { return probe->get_Name(nullptr); }, E_POINTER, "none"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.call(), row.hr);
+    EXPECT_EQ(take_error_record(), row.record);
+  }
+  EXPECT_EQ(probe->Fail(Bstr(u"earlier failure").get(), E_FAIL), E_FAIL);
+  EXPECT_EQ(probe->get_Name(nullptr), E_POINTER);
+  EXPECT_EQ(take_error_record(), "Zentarix.FrameProbe.1|probe|earlier failure||0") << "still the thread's";
 }
 
-TEST_F(FrameTest, FailureThroughIDispatchFillsExcepInfo) {
+TEST_F(FrameTest, FailureThroughIDispatchFillsExcepInfoAndDispatchNeedsNullRiid) {
   auto probe = make_probe();
   ComPtr<IDispatch> dispatch;
   ASSERT_EQ(probe.query(dispatch), S_OK);
-  OLECHAR name[] = u"FAIL";
-  LPOLESTR names[] = {name};
+  LPOLESTR names[] = {const_cast<LPOLESTR>(u"FAIL")};
   DISPID dispid = 0;
+  EXPECT_EQ(dispatch->GetIDsOfNames(IID_IFrameProbe, names, 1, 0, &dispid), DISP_E_UNKNOWNINTERFACE);
   ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid), S_OK);
   EXPECT_EQ(dispid, 1);
-
+  Bstr description(u"Quality must be between 0 and 100.");
   VARIANT args[2];  // reverse order: code, then description
-  VariantInit(&args[0]);
-  VariantInit(&args[1]);
   args[0].vt = VT_I4;
   args[0].lVal = E_INVALIDARG;
   args[1].vt = VT_BSTR;
-  Bstr description(u"Quality must be between 0 and 100.");
   args[1].bstrVal = description.get();
   DISPPARAMS params = {args, nullptr, 2, 0};
   EXCEPINFO excep = {};
   UINT arg_err = 0;
   EXPECT_EQ(dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, &excep, &arg_err),
             DISP_E_EXCEPTION);
-  Bstr source = Bstr::attach(excep.bstrSource);
-  Bstr text = Bstr::attach(excep.bstrDescription);
+  Bstr source = Bstr::attach(excep.bstrSource), text = Bstr::attach(excep.bstrDescription);
   Bstr help = Bstr::attach(excep.bstrHelpFile);
-  EXPECT_EQ(source.view(), kProbeProgId);
-  EXPECT_EQ(text.view(), u"Quality must be between 0 and 100.");
+  EXPECT_EQ(zx::to_utf8(source.view()) + "|" + zx::to_utf8(text.view()) + "|" + std::to_string(excep.dwHelpContext),
+            "Zentarix.FrameProbe.1|Quality must be between 0 and 100.|0");
   EXPECT_EQ(excep.scode, E_INVALIDARG);
-  EXPECT_EQ(excep.dwHelpContext, 0u);
-}
-
-TEST_F(FrameTest, DispatchNeedsNullRiidAndOffersNoTypeInfo) {
-  auto probe = make_probe();
-  OLECHAR name[] = u"Name";
-  LPOLESTR names[] = {name};
-  DISPID dispid = 0;
-  EXPECT_EQ(probe->GetIDsOfNames(IID_IFrameProbe, names, 1, 0, &dispid), DISP_E_UNKNOWNINTERFACE);
   UINT count = 7;
   EXPECT_EQ(probe->GetTypeInfoCount(&count), S_OK);
   EXPECT_EQ(count, 0u);
 }
 
-TEST_F(FrameTest, NullOutPointerReturnsItsCodeWithoutTouchingTheRecord) {
-  auto probe = make_probe();
-  EXPECT_EQ(probe->get_Name(nullptr), E_POINTER);
-  EXPECT_FALSE(take_error_record()) << "no record appears";
-
-  EXPECT_EQ(probe->Fail(Bstr(u"earlier failure").get(), E_FAIL), E_FAIL);
-  EXPECT_EQ(probe->get_Name(nullptr), E_POINTER);
-  auto record = take_error_record();
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->description, u"earlier failure") << "the earlier record is still the thread's";
-}
-
 TEST_F(FrameTest, AccessViolationInGuardedPixelLoopEndsTheCallWithItsFailure) {
   auto probe = make_probe();
   for (int attempt = 0; attempt < 3; ++attempt) {
-    SCOPED_TRACE(attempt);
     LONG filled = -5;
     EXPECT_EQ(probe->FillRows(64, &filled), zx::server::ZX_E_TRANSFORM_FAILED);
     EXPECT_EQ(filled, -5) << "a failing call writes nothing";
-    auto record = take_error_record();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->description, kFillFailed);
-    EXPECT_EQ(record->source, kProbeProgId);
+    EXPECT_EQ(take_error_record(), "Zentarix.FrameProbe.1|probe|Cannot fill the rows of the probe.||0");
   }
   LONG filled = 0;
   EXPECT_EQ(probe->FillRows(2, &filled), S_OK);
@@ -241,7 +205,6 @@ TEST_F(FrameTest, InterfaceMapAnswersDeclaredInterfacesAndFreeThreadedMarshaler)
   LONG twice = 0;
   EXPECT_EQ(side->Twice(21, &twice), S_OK);
   EXPECT_EQ(twice, 42);
-
   ComPtr<IUnknown> a, b;
   ASSERT_EQ(probe.query(a), S_OK);
   ASSERT_EQ(side.query(b), S_OK);
@@ -266,41 +229,42 @@ TEST_F(FrameTest, InterfaceMapAnswersDeclaredInterfacesAndFreeThreadedMarshaler)
   const IID unknown = {0x12345678, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
   EXPECT_EQ(probe->QueryInterface(unknown, &sentinel), E_NOINTERFACE);
   EXPECT_EQ(sentinel, nullptr);
-}
-
-TEST_F(FrameTest, LiveObjectsHoldTheModuleLock) {
-  auto first = make_probe();
   auto second = make_probe();
-  EXPECT_EQ(zx::server::module_lock_count(), 2);
-  first.reset();
+  EXPECT_EQ(zx::server::module_lock_count(), 2) << "live objects hold the module";
+  second.reset();
   EXPECT_EQ(zx::server::module_lock_count(), 1);
 }
 
-TEST_F(FrameTest, FailingSecondStepDestroysObjectAndReturnsItsReport) {
-  FrameProbe::s_construct_result = E_OUTOFMEMORY;
-  void* out = reinterpret_cast<void*>(0x1);
-  EXPECT_EQ(create_instance<FrameProbe>(nullptr, IID_IFrameProbe, &out), E_OUTOFMEMORY);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(FrameProbe::s_live, 0);
-  auto record = take_error_record();
-  ASSERT_TRUE(record);
-  EXPECT_EQ(record->description, kCannotStart);
-}
-
-TEST_F(FrameTest, FailingQueryDestroysObject) {
-  void* out = reinterpret_cast<void*>(0x1);
-  EXPECT_EQ(create_instance<FrameProbe>(nullptr, IID_IClassFactory, &out), E_NOINTERFACE);
-  EXPECT_EQ(out, nullptr);
-  EXPECT_EQ(FrameProbe::s_live, 0);
+// A failing second step, a foreign interface, a null out pointer and aggregation asking for more than
+// IUnknown: creation fails, the half-made object is destroyed and the out pointer is null.
+TEST_F(FrameTest, FailedCreationDestroysTheObject) {
+  CountingOuter outer;
+  const struct {
+    HRESULT construct;
+    IUnknown* outer;
+    IID iid;
+    HRESULT hr;
+    const char* record;
+  } rows[] = {
+      {E_OUTOFMEMORY, nullptr, IID_IFrameProbe, E_OUTOFMEMORY, "Zentarix.FrameProbe.1|probe|The probe cannot start.||0"},
+      {S_OK, nullptr, IID_IClassFactory, E_NOINTERFACE, "none"},
+      {S_OK, &outer, IID_IFrameProbe, CLASS_E_NOAGGREGATION, "none"},
+  };
+  for (const auto& row : rows) {
+    FrameProbe::s_construct_result = row.construct;
+    void* out = reinterpret_cast<void*>(0x1);
+    EXPECT_EQ(create_instance<FrameProbe>(row.outer, row.iid, &out), row.hr);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(FrameProbe::s_live, 0);
+    EXPECT_EQ(take_error_record(), row.record);
+  }
   EXPECT_EQ(create_instance<FrameProbe>(nullptr, IID_IFrameProbe, nullptr), E_POINTER);
+  EXPECT_EQ(outer.refs, 1u);
 }
 
 TEST_F(FrameTest, AggregatedObjectDelegatesToOuterAndKeepsItsOwnInnerUnknown) {
   CountingOuter outer;
   ComPtr<IUnknown> inner;
-  void* out = reinterpret_cast<void*>(0x1);
-  EXPECT_EQ(create_instance<FrameProbe>(&outer, IID_IFrameProbe, &out), CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(out, nullptr);
   ASSERT_EQ(create_instance<FrameProbe>(&outer, IID_IUnknown, inner.put_void()), S_OK);
   outer.inner = inner.get();
   EXPECT_EQ(outer.refs, 1u) << "creation leaves the outer object's count alone";

@@ -5,7 +5,6 @@
 #include <wingdi.h>
 
 #include <cmath>
-#include <filesystem>
 #include <functional>
 
 #include "TransformTestSupport.h"
@@ -222,22 +221,6 @@ TEST(DeviceContexts, DrawOnHdcAndPictureRender) {
 
   expect_report(raster->DrawOnHDC(0, 0, 0, 4, 2, rqtBilinearMode), E_FAIL, u"Cannot draw on given DC!");
   expect_report(make_raster()->DrawOnHDC(0, 0, 0, 4, 2, rqtBilinearMode), E_FAIL, u"Cannot draw empty image on DC!");
-}
-
-// The five qualities of one photo, written as PNG files for a person to compare.
-TEST(ResizeQualities, FivePngsOfOnePhoto) {
-  ComPtr<IRasterObject> photo = make_raster();
-  ASSERT_EQ(photo->LoadFile(Bstr(to_utf16(std::string(ZX_SOURCE_DIR) + "/examples/sample.jpg")).get()), S_OK);
-  const std::filesystem::path folder = std::filesystem::path(ZX_BINARY_DIR) / "resize-qualities";
-  std::filesystem::create_directories(folder);
-  for (int quality = 0; quality < 5; ++quality) {
-    ComPtr<IRasterObject> copy;
-    ASSERT_EQ(photo->Clone(copy.put()), S_OK);
-    ASSERT_EQ(copy->Resize(664, 374, ResizeQualityTypes(quality), -1), S_OK);
-    const std::string file = (folder / ("quality-" + std::to_string(quality) + ".png")).string();
-    ASSERT_EQ(copy->SaveFile(Bstr(to_utf16(file)).get(), nullptr), S_OK);
-    EXPECT_GT(std::filesystem::file_size(file), 1000u);
-  }
 }
 
 }  // namespace
