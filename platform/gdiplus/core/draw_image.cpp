@@ -152,8 +152,8 @@ Status WINAPI GdipDrawImageRectRect(GpGraphics* graphics, GpImage* image, REAL d
       resample::SourceView view{src.scan0, src.width, src.height, src.stride};
       if (src.format != PixelFormat32bppARGB || &src == g.image) {
         copy.resize(static_cast<size_t>(src.width) * static_cast<size_t>(src.height) * 4);
-        const Region from{src.scan0, src.stride, 0, src.format, palette_ref(src)};
-        const Region to{copy.data(), ptrdiff_t{src.width} * 4, 0, PixelFormat32bppARGB, PaletteRef{}};
+        const zx::gdip::Region from{src.scan0, src.stride, 0, src.format, palette_ref(src)};
+        const zx::gdip::Region to{copy.data(), ptrdiff_t{src.width} * 4, 0, PixelFormat32bppARGB, PaletteRef{}};
         convert_region(from, to, src.width, src.height, false);
         view = {copy.data(), src.width, src.height, ptrdiff_t{src.width} * 4};
       }
