@@ -11,6 +11,7 @@ packages=(
   python3-pil libjpeg-turbo-progs  # bench/load_bench.sh only: the decoders LoadFile is timed against
   imagemagick  # bench/save_bench.sh only: the 216-colour PNG that the octree encoder is timed against
   libvips-tools  # bench/transform_bench.sh only: vips resize, rot and gaussblur, timed side by side
+  graphicsmagick  # bench/draw_bench.sh only: gm drawing the same scene from bench/drawing/scene.mvg
 )
 missing=()
 for p in "${packages[@]}"; do
