@@ -56,6 +56,40 @@ TEST(DrawingTool, PropertiesRefuseNothingAndForeignBrushes) {
   EXPECT_EQ(unit, dtuInch);
 }
 
+TEST(DrawingTool, SettingsObjectsOfTheWrongKindAreNamed) {
+  ToolOnRaster t(10, 10);
+  ComPtr<IDispatch> pen = make_transform(u"Pen"), info = make_transform(u"TextInfo");
+  ComPtr<ITextInfo> missing = make_drawing<ITextInfo>(u"TextInfo");
+  Bstr family(u"NoSuchFamily123"), text(u"x");
+  missing->put_FontName(family.get());
+  ComPtr<IDispatch> emptyTexture = make_transform(u"TextureBrush");
+  const struct {
+    std::function<HRESULT(IDrawingTool*)> call;
+    HRESULT hr;
+    std::u16string text;
+  } cases[] = {
+      {[&](IDrawingTool* d) { return d->SetLine(0, 0, 5, 5, info.get()); }, E_NOINTERFACE, u"Invalid pen object passed!"},
+      {[&](IDrawingTool* d) { return d->SetRectangle(1, 1, 5, 5, 0, 0, nullptr, pen.get()); }, E_INVALIDARG,
+       u"Wrong brush object passed! You must use DrawingSolidBrush, DrawingTextureBrush and DrawingHatchBrush only!"},
+      {[&](IDrawingTool* d) { return d->SetRectangle(1, 1, 5, 5, 0, -1, nullptr, emptyTexture.get()); }, E_INVALIDARG,
+       u"Something wrong with brush object! If you see this error, please contact " + support()},
+      {[&](IDrawingTool* d) { return d->SetText(text.get(), 0, 0, 0, pen.get(), nullptr); }, E_NOINTERFACE,
+       u"Wrong TextInfo object!"},
+      {[&](IDrawingTool* d) { return d->SetText(text.get(), 0, 0, 0, missing.get(), nullptr); }, E_FAIL,
+       u"Cannot use this font! It is possible it is not TrueType font or its size is 0."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(to_utf8(c.text));
+    expect_tool_report(c.call(t.tool.get()), c.hr, c.text);
+  }
+  EXPECT_EQ(t.pixels(), std::vector<uint32_t>(100, kWhite));
+  // Apply converts the defaults first: a texture brush without texture stops it.
+  t.tool->put_DefaultBrush(emptyTexture.get());
+  SafeArray output;
+  expect_tool_report(t.tool->Apply(pixel_array(1, 1, {0}).get(), output.put()), E_INVALIDARG,
+                     u"Texture is not loaded to the brush! Load some image to the Texture property of the TextureBrush object!");
+}
+
 TEST(DrawingTool, ShapesWithoutSizeAreRefusedWithoutARecordAndDrawNothing) {
   ToolOnRaster t(20, 20);
   const std::function<HRESULT(IDrawingTool*)> calls[] = {
