@@ -132,6 +132,30 @@ TEST(VectorDrawing, DashedHairlineRunsFollowThePattern) {
   }
 }
 
+TEST(VectorDrawing, LineCapsReachAsFarAsTheirShapes) {
+  // A 10-pixel pen ending at (60, 20); probes (63, 23), (64, 16), (64, 20) and (69, 20) beyond the end.
+  const struct {
+    LineCap cap;
+    bool a, b, c, d;
+  } caps[] = {{LineCapFlat, 0, 0, 0, 0},         {LineCapSquare, 1, 1, 1, 0},       {LineCapRound, 1, 0, 1, 0},
+              {LineCapTriangle, 0, 0, 1, 0},     {LineCapSquareAnchor, 1, 1, 1, 1}, {LineCapRoundAnchor, 1, 1, 1, 1},
+              {LineCapDiamondAnchor, 1, 1, 1, 1}, {LineCapArrowAnchor, 0, 0, 0, 0}};
+  for (const auto& c : caps) {
+    SCOPED_TRACE(int(c.cap));
+    Canvas canvas(90, 40);
+    Pen pen(Color(kBlack), 10);
+    pen.SetEndCap(c.cap);
+    ASSERT_EQ(canvas.g->DrawLine(&pen, 20, 20, 60, 20), Ok);
+    EXPECT_EQ(canvas.at(59, 20), kBlack);
+    EXPECT_EQ(canvas.at(63, 23), c.a ? kBlack : 0u);
+    EXPECT_EQ(canvas.at(64, 16), c.b ? kBlack : 0u);
+    EXPECT_EQ(canvas.at(64, 20), c.c ? kBlack : 0u);
+    EXPECT_EQ(canvas.at(69, 20), c.d ? kBlack : 0u);
+    // The arrow's tip is the end point; its base, two widths back, is twice as wide as the pen.
+    EXPECT_EQ(canvas.at(45, 27), c.cap == LineCapArrowAnchor ? kBlack : 0u);
+  }
+}
+
 TEST(VectorDrawing, MiterCutsAtTheLimitWhereMiterClippedBevels) {
   const struct {
     LineJoin join;
@@ -286,6 +310,13 @@ TEST(VectorDrawing, ArialMeasuresAsLiberationSansAdvancesPlusPaddingAndLeavesInk
   EXPECT_NEAR(box.Height, file.lineSpacing, 0.01);
   EXPECT_FLOAT_EQ(box.X, 5);
   EXPECT_FLOAT_EQ(box.Y, 10);
+  // Vertical text turns the box a quarter: its sides swap, its top-left corner stays.
+  RectF turned;
+  StringFormat vertical(StringFormatFlagsDirectionVertical);
+  ASSERT_EQ(c.g->MeasureString(text, -1, &font, PointF(5, 10), &vertical, &turned), Ok);
+  EXPECT_FLOAT_EQ(turned.Width, box.Height);
+  EXPECT_FLOAT_EQ(turned.Height, box.Width);
+  EXPECT_FLOAT_EQ(turned.X, 5);
 
   SolidBrush black{Color(kBlack)};
   c.g->SetTextRenderingHint(TextRenderingHintAntiAlias);
