@@ -3,6 +3,11 @@
 #include "ClassTable.h"
 
 #include "BMPEncoderInfo.h"
+#include "DrawingHatchBrush.h"
+#include "DrawingPen.h"
+#include "DrawingSolidBrush.h"
+#include "DrawingTextureBrush.h"
+#include "DrawingTool.h"
 #include "EncoderBMP.h"
 #include "EncoderGIF.h"
 #include "EncoderJPEG.h"
@@ -18,6 +23,7 @@
 #include "RasterObject.h"
 #include "SWFEncoderInfo.h"
 #include "TIFFEncoderInfo.h"
+#include "TextInfo.h"
 #include "TransformCrop.h"
 #include "TransformEqualize.h"
 #include "TransformErosion.h"
@@ -55,12 +61,12 @@ constexpr ClassEntry kClasses[] = {
     {&CLSID_TransformRotate, &CLSID_TransformRotate, u"TransformRotate", u"Zentarix.TransformRotate.1", u"Zentarix.TransformRotate", u"TransformRotate Class", true, &create_instance<transforms::TransformRotate>, {}},
     {&CLSID_JPEGEncoderInfo, &CLSID_JPEGEncoderInfo, u"JPEGEncoderInfo", u"Zentarix.JPEGEncoderInfo.1", u"Zentarix.JPEGEncoderInfo", u"JPEGEncoderInfo Class", true, &create_instance<encoding::JPEGEncoderInfo>, {}},
     {&CLSID_TIFFEncoderInfo, &CLSID_TIFFEncoderInfo, u"TIFFEncoderInfo", u"Zentarix.TIFFEncoderInfo.1", u"Zentarix.TIFFEncoderInfo", u"TIFFEncoderInfo Class", true, &create_instance<encoding::TIFFEncoderInfo>, {}},
-    {&CLSID_DrawingTool, &CLSID_DrawingTool, u"DrawingTool", u"Zentarix.DrawingTool.1", u"Zentarix.DrawingTool", u"DrawingTool Class", true, nullptr, {}},
-    {&CLSID_DrawingPen, &CLSID_DrawingPen, u"DrawingPen", u"Zentarix.Pen.1", u"Zentarix.Pen", u"DrawingPen Class", true, nullptr, {}},
-    {&CLSID_DrawingSolidBrush, &CLSID_DrawingSolidBrush, u"DrawingSolidBrush", u"Zentarix.SolidBrush.1", u"Zentarix.SolidBrush", u"SolidBrush Class", true, nullptr, {}},
-    {&CLSID_DrawingHatchBrush, &CLSID_DrawingHatchBrush, u"DrawingHatchBrush", u"Zentarix.HatchBrush.1", u"Zentarix.HatchBrush", u"HatchBrush Class", true, nullptr, {}},
-    {&CLSID_DrawingTextureBrush, &CLSID_DrawingTextureBrush, u"DrawingTextureBrush", u"Zentarix.TextureBrush.1", u"Zentarix.TextureBrush", u"TextureBrush Class", true, nullptr, {}},
-    {&CLSID_TextInfo, &CLSID_TextInfo, u"TextInfo", u"Zentarix.TextInfo.1", u"Zentarix.TextInfo", u"TextInfo Class", true, nullptr, {}},
+    {&CLSID_DrawingTool, &CLSID_DrawingTool, u"DrawingTool", u"Zentarix.DrawingTool.1", u"Zentarix.DrawingTool", u"DrawingTool Class", true, &create_instance<drawing::DrawingTool>, {}},
+    {&CLSID_DrawingPen, &CLSID_DrawingPen, u"DrawingPen", u"Zentarix.Pen.1", u"Zentarix.Pen", u"DrawingPen Class", true, &create_instance<drawing::DrawingPen>, {}},
+    {&CLSID_DrawingSolidBrush, &CLSID_DrawingSolidBrush, u"DrawingSolidBrush", u"Zentarix.SolidBrush.1", u"Zentarix.SolidBrush", u"SolidBrush Class", true, &create_instance<drawing::DrawingSolidBrush>, {}},
+    {&CLSID_DrawingHatchBrush, &CLSID_DrawingHatchBrush, u"DrawingHatchBrush", u"Zentarix.HatchBrush.1", u"Zentarix.HatchBrush", u"HatchBrush Class", true, &create_instance<drawing::DrawingHatchBrush>, {}},
+    {&CLSID_DrawingTextureBrush, &CLSID_DrawingTextureBrush, u"DrawingTextureBrush", u"Zentarix.TextureBrush.1", u"Zentarix.TextureBrush", u"TextureBrush Class", true, &create_instance<drawing::DrawingTextureBrush>, {}},
+    {&CLSID_TextInfo, &CLSID_TextInfo, u"TextInfo", u"Zentarix.TextInfo.1", u"Zentarix.TextInfo", u"TextInfo Class", true, &create_instance<drawing::TextInfo>, {}},
     {&CLSID_TransformTransparentize, &CLSID_TransformTransparentize, u"TransformTransparentize", u"Zentarix.TransformTransparentize.1", u"Zentarix.TransformTransparentize", u"TransformTransparentize Class", true, &create_instance<transforms::TransformTransparentize>, {}},
     {&CLSID_SWFEncoderInfo, &CLSID_SWFEncoderInfo, u"SWFEncoderInfo", u"Zentarix.SWFEncoderInfo.1", u"Zentarix.SWFEncoderInfo", u"SWFEncoderInfo Class", true, &create_instance<encoding::SWFEncoderInfo>, {}},
     {&CLSID_GIFEncoderInfo, &CLSID_GIFEncoderInfo, u"GIFEncoderInfo", u"Zentarix.GIFEncoderInfo.1", u"Zentarix.GIFEncoderInfo", u"GIFEncoderInfo Class", true, &create_instance<encoding::GIFEncoderInfo>, {}},

@@ -10,8 +10,10 @@ export ZENTARIX_REGISTRY="$dir/registry.txt"
 "$dir/bin/zxregsvr" "$dir/lib/libzentarix.so"
 # The effects library is a module of its own; the raster object's effect methods find it by class.
 "$dir/bin/zxregsvr" "$dir/lib/libzxeffects.so"
-# The main job, a script run as users run theirs: a 200-pixel JPEG thumbnail of the sample photo.
-"$dir/bin/zxscript" //Nologo "$root/examples/scripts/thumbnails.vbs" "$root/examples/sample.jpg" "$dir/demo-output"
+# The main job, a script run as users run theirs: an 800-pixel JPEG thumbnail of the sample photo
+# with a frame and a caption drawn on it (demo-output/sample_thumb.jpg).
+"$dir/bin/zxscript" //Nologo "$root/examples/scripts/thumbnails.vbs" "$root/examples/sample.jpg" "$dir/demo-output" \
+  /size:800 "/caption:Dandelion seeds, drawn on by Zentarix"
 "$dir/bin/guidgen_demo"
 # Load the bundled sample photo through late binding and print what the raster object reads.
 "$dir/bin/load_demo" "$root/examples/sample.jpg"

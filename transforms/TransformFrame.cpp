@@ -26,9 +26,11 @@ HRESULT apply_through_arrays(const TransformIdentity& id, const OLECHAR* toMessa
 
   Gdiplus::Bitmap* produced = nullptr;
   const HRESULT hr = worker(source.get(), &produced);
-  const std::unique_ptr<Gdiplus::Bitmap> result(produced != source.get() ? produced : nullptr);
+  // A worker may also draw on the input itself and hand that back as its result.
+  const std::unique_ptr<Gdiplus::Bitmap> owned(produced != source.get() ? produced : nullptr);
+  Gdiplus::Bitmap* const result = produced == source.get() ? source.get() : owned.get();
   if (FAILED(hr)) return hr;
-  if (!output || !result || FAILED(raster::BitmapToPixelArray(result.get(), output)))
+  if (!output || !result || FAILED(raster::BitmapToPixelArray(result, output)))
     return report(id, fromMessage, server::ZX_E_TRANSFORM_FAILED);
   return S_OK;
 }

@@ -47,11 +47,11 @@ class WorkerRef {
   HRESULT (*m_call)(void*, Gdiplus::Bitmap*, Gdiplus::Bitmap**);
 };
 
-// The dual Apply of Crop, Equalize, FlipAndRotate, Resize and Rotate: the input array becomes a
+// The dual Apply of Crop, Equalize, FlipAndRotate, Resize, Rotate and DrawingTool: the input array becomes a
 // temporary bitmap (failure: the to-message, 0xE0000205), the worker runs (its failure is
 // returned as it is), the result becomes the output array (failure, or a null OutputArray: the
 // from-message, 0xE0000205). Both bitmaps are deleted on every path, the result included when the
-// worker failed.
+// worker failed. A worker that draws in place hands back the input itself as its result.
 HRESULT apply_through_arrays(const TransformIdentity& id, const OLECHAR* toMessage, const OLECHAR* fromMessage,
                              SAFEARRAY* input, SAFEARRAY** output, WorkerRef worker);
 

@@ -25,6 +25,7 @@ using USHORT = uint16_t;
 using WORD = uint16_t;
 using INT = int32_t;
 using UINT = uint32_t;
+using UINT16 = uint16_t;
 using LONG = int32_t;
 using ULONG = uint32_t;
 using DWORD = uint32_t;

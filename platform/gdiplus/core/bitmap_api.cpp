@@ -193,8 +193,8 @@ Status WINAPI GdipBitmapLockBits(GpBitmap* bitmap, const Rect* rect, UINT flags,
         lock.buffer = lock.temp.get();
       }
       if (flags & ImageLockModeRead) {
-        Region from{image.scan0 + r.Y * image.stride, image.stride, r.X, image.format, palette_ref(image)};
-        Region to{lock.buffer, lock.stride, 0, format, palette_ref(image)};
+        zx::gdip::Region from{image.scan0 + r.Y * image.stride, image.stride, r.X, image.format, palette_ref(image)};
+        zx::gdip::Region to{lock.buffer, lock.stride, 0, format, palette_ref(image)};
         convert_region(from, to, r.Width, r.Height, true);
       }
     }
@@ -219,8 +219,8 @@ Status WINAPI GdipBitmapUnlockBits(GpBitmap* bitmap, BitmapData* data) {
     LockState& lock = image.lock;
     if ((lock.mode & ImageLockModeWrite) && !lock.direct) {
       const Rect& r = lock.rect;
-      Region from{lock.buffer, lock.stride, 0, lock.format, palette_ref(image)};
-      Region to{image.scan0 + r.Y * image.stride, image.stride, r.X, image.format, palette_ref(image)};
+      zx::gdip::Region from{lock.buffer, lock.stride, 0, lock.format, palette_ref(image)};
+      zx::gdip::Region to{image.scan0 + r.Y * image.stride, image.stride, r.X, image.format, palette_ref(image)};
       convert_region(from, to, r.Width, r.Height, true);
     }
     image.lock = LockState{};

@@ -160,8 +160,8 @@ Status WINAPI GdipDrawImageRectRect(GpGraphics* graphics, GpImage* image, REAL d
       if (separate || src.format != PixelFormat32bppARGB || &src == g.image) {
         copy.reset(static_cast<uint8_t*>(zx::pixel_alloc(static_cast<size_t>(src.width) * src.height * 4)));
         if (!copy) return OutOfMemory;
-        const Region from{src.scan0, src.stride, 0, src.format, palette_ref(src)};
-        const Region to{copy.get(), ptrdiff_t{src.width} * 4, 0, PixelFormat32bppARGB, PaletteRef{}};
+        const zx::gdip::Region from{src.scan0, src.stride, 0, src.format, palette_ref(src)};
+        const zx::gdip::Region to{copy.get(), ptrdiff_t{src.width} * 4, 0, PixelFormat32bppARGB, PaletteRef{}};
         convert_region(from, to, src.width, src.height, false);
         view = {copy.get(), src.width, src.height, ptrdiff_t{src.width} * 4};
       }

@@ -48,7 +48,8 @@ bool finite(std::initializer_list<REAL> values) {
   return true;
 }
 
-// A rotation by whole quarter turns keeps exact 0 and +-1 elements, so it stays axis-aligned.
+}  // namespace
+
 Affine rotation(REAL degrees) {
   double c, s;
   const double turns = degrees / 90.0;
@@ -64,6 +65,8 @@ Affine rotation(REAL degrees) {
   }
   return Affine{c, s, -s, c, 0, 0};
 }
+
+namespace {
 
 Status world_op(GpGraphics* graphics, const Affine& op, MatrixOrder order) {
   if (!graphics || (order != MatrixOrderPrepend && order != MatrixOrderAppend)) return InvalidParameter;

@@ -24,6 +24,10 @@ struct OutputChannel {
 // Pixels per unit at a resolution (points, inches, documents, millimetres; 1 for display and pixel).
 double unit_scale(Gdiplus::Unit unit, double dpi);
 
+// A clockwise rotation in degrees; whole quarter turns keep exact 0 and +-1 elements, so they stay
+// axis-aligned.
+resample::Affine rotation(Gdiplus::REAL degrees);
+
 // Six 32-bit float elements, as GDI+ keeps them; arithmetic runs in double and is stored back.
 struct MatrixData {
   float m[6] = {1, 0, 0, 1, 0, 0};
@@ -73,6 +77,11 @@ struct GraphicsData {
   Gdiplus::Unit pageUnit = Gdiplus::UnitDisplay;
   float pageScale = 1.0f;
   MatrixData world;
+  // Vector drawing (vector/): edge and text quality, and where hatch patterns start.
+  Gdiplus::SmoothingMode smoothing = Gdiplus::SmoothingModeNone;
+  Gdiplus::TextRenderingHint textHint = Gdiplus::TextRenderingHintSystemDefault;
+  int originX = 0;
+  int originY = 0;
 
   // World coordinates to device pixels: the world transform, then the page unit and scale.
   resample::Affine to_device() const;

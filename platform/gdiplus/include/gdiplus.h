@@ -329,6 +329,7 @@ class Image {
   GpImage* m_native;
   mutable Status m_lastResult;
   friend class Graphics;
+  friend class TextureBrush;
 };
 
 class Bitmap : public Image {

@@ -270,6 +270,8 @@ class Matrix : public LastStatus {
   Matrix(GpMatrix* native, Status status) : LastStatus(status), m_native(native) {}
   GpMatrix* m_native = nullptr;
   friend class Graphics;
+  friend class TextureBrush;
+  friend class GraphicsPath;
 };
 
 class ImageAttributes : public LastStatus {
@@ -322,6 +324,12 @@ class ImageAttributes : public LastStatus {
   GpImageAttributes* m_native = nullptr;
   friend class Graphics;
 };
+
+}  // namespace Gdiplus
+
+#include "gdiplusdrawing.h"
+
+namespace Gdiplus {
 
 class Graphics : public LastStatus {
  public:
@@ -433,10 +441,132 @@ class Graphics : public LastStatus {
                                                         callbackData));
   }
 
+  // ---- vector drawing (gdiplusdrawing.h) ----
+  Status SetSmoothingMode(SmoothingMode mode) { return SetStatus(DllExports::GdipSetSmoothingMode(m_native, mode)); }
+  SmoothingMode GetSmoothingMode() const {
+    SmoothingMode mode = SmoothingModeInvalid;
+    SetStatus(DllExports::GdipGetSmoothingMode(m_native, &mode));
+    return mode;
+  }
+  Status SetTextRenderingHint(TextRenderingHint hint) {
+    return SetStatus(DllExports::GdipSetTextRenderingHint(m_native, hint));
+  }
+  TextRenderingHint GetTextRenderingHint() const {
+    TextRenderingHint hint = TextRenderingHintSystemDefault;
+    SetStatus(DllExports::GdipGetTextRenderingHint(m_native, &hint));
+    return hint;
+  }
+  Status SetRenderingOrigin(INT x, INT y) { return SetStatus(DllExports::GdipSetRenderingOrigin(m_native, x, y)); }
+  Status GetRenderingOrigin(INT* x, INT* y) const {
+    return SetStatus(DllExports::GdipGetRenderingOrigin(m_native, x, y));
+  }
+  void Flush(FlushIntention intention = FlushIntentionFlush) { DllExports::GdipFlush(m_native, intention); }
+
+  Status DrawLine(const Pen* pen, REAL x1, REAL y1, REAL x2, REAL y2) {
+    return SetStatus(DllExports::GdipDrawLine(m_native, pen_of(pen), x1, y1, x2, y2));
+  }
+  Status DrawLine(const Pen* pen, const PointF& p1, const PointF& p2) { return DrawLine(pen, p1.X, p1.Y, p2.X, p2.Y); }
+  Status DrawLines(const Pen* pen, const PointF* points, INT count) {
+    return SetStatus(DllExports::GdipDrawLines(m_native, pen_of(pen), points, count));
+  }
+  Status DrawArc(const Pen* pen, const RectF& rect, REAL startAngle, REAL sweepAngle) {
+    return SetStatus(
+        DllExports::GdipDrawArc(m_native, pen_of(pen), rect.X, rect.Y, rect.Width, rect.Height, startAngle, sweepAngle));
+  }
+  Status DrawBezier(const Pen* pen, const PointF& p1, const PointF& p2, const PointF& p3, const PointF& p4) {
+    return SetStatus(
+        DllExports::GdipDrawBezier(m_native, pen_of(pen), p1.X, p1.Y, p2.X, p2.Y, p3.X, p3.Y, p4.X, p4.Y));
+  }
+  Status DrawBeziers(const Pen* pen, const PointF* points, INT count) {
+    return SetStatus(DllExports::GdipDrawBeziers(m_native, pen_of(pen), points, count));
+  }
+  Status DrawRectangle(const Pen* pen, const RectF& rect) {
+    return SetStatus(DllExports::GdipDrawRectangle(m_native, pen_of(pen), rect.X, rect.Y, rect.Width, rect.Height));
+  }
+  Status DrawEllipse(const Pen* pen, const RectF& rect) {
+    return SetStatus(DllExports::GdipDrawEllipse(m_native, pen_of(pen), rect.X, rect.Y, rect.Width, rect.Height));
+  }
+  Status DrawPie(const Pen* pen, const RectF& rect, REAL startAngle, REAL sweepAngle) {
+    return SetStatus(
+        DllExports::GdipDrawPie(m_native, pen_of(pen), rect.X, rect.Y, rect.Width, rect.Height, startAngle, sweepAngle));
+  }
+  Status DrawPolygon(const Pen* pen, const PointF* points, INT count) {
+    return SetStatus(DllExports::GdipDrawPolygon(m_native, pen_of(pen), points, count));
+  }
+  Status DrawCurve(const Pen* pen, const PointF* points, INT count, REAL tension = 0.5f) {
+    return SetStatus(DllExports::GdipDrawCurve2(m_native, pen_of(pen), points, count, tension));
+  }
+  Status DrawClosedCurve(const Pen* pen, const PointF* points, INT count, REAL tension = 0.5f) {
+    return SetStatus(DllExports::GdipDrawClosedCurve2(m_native, pen_of(pen), points, count, tension));
+  }
+  Status DrawPath(const Pen* pen, const GraphicsPath* path) {
+    return SetStatus(DllExports::GdipDrawPath(m_native, pen_of(pen), path ? path->m_native : nullptr));
+  }
+  Status FillRectangle(const Brush* brush, const RectF& rect) {
+    return SetStatus(DllExports::GdipFillRectangle(m_native, brush_of(brush), rect.X, rect.Y, rect.Width, rect.Height));
+  }
+  Status FillEllipse(const Brush* brush, const RectF& rect) {
+    return SetStatus(DllExports::GdipFillEllipse(m_native, brush_of(brush), rect.X, rect.Y, rect.Width, rect.Height));
+  }
+  Status FillPie(const Brush* brush, const RectF& rect, REAL startAngle, REAL sweepAngle) {
+    return SetStatus(DllExports::GdipFillPie(m_native, brush_of(brush), rect.X, rect.Y, rect.Width, rect.Height,
+                                             startAngle, sweepAngle));
+  }
+  Status FillPolygon(const Brush* brush, const PointF* points, INT count, FillMode fillMode = FillModeAlternate) {
+    return SetStatus(DllExports::GdipFillPolygon(m_native, brush_of(brush), points, count, fillMode));
+  }
+  Status FillClosedCurve(const Brush* brush, const PointF* points, INT count, FillMode fillMode = FillModeAlternate,
+                         REAL tension = 0.5f) {
+    return SetStatus(DllExports::GdipFillClosedCurve2(m_native, brush_of(brush), points, count, tension, fillMode));
+  }
+  Status FillPath(const Brush* brush, const GraphicsPath* path) {
+    return SetStatus(DllExports::GdipFillPath(m_native, brush_of(brush), path ? path->m_native : nullptr));
+  }
+  Status DrawString(const WCHAR* string, INT length, const Font* font, const PointF& origin, const StringFormat* format,
+                    const Brush* brush) {
+    const RectF rect(origin.X, origin.Y, 0, 0);
+    return SetStatus(DllExports::GdipDrawString(m_native, string, length, font ? font->m_native : nullptr, &rect,
+                                                format ? format->m_native : nullptr, brush_of(brush)));
+  }
+  Status DrawString(const WCHAR* string, INT length, const Font* font, const RectF& layoutRect,
+                    const StringFormat* format, const Brush* brush) {
+    return SetStatus(DllExports::GdipDrawString(m_native, string, length, font ? font->m_native : nullptr, &layoutRect,
+                                                format ? format->m_native : nullptr, brush_of(brush)));
+  }
+  Status MeasureString(const WCHAR* string, INT length, const Font* font, const PointF& origin,
+                       const StringFormat* format, RectF* boundingBox) const {
+    const RectF rect(origin.X, origin.Y, 0, 0);
+    return SetStatus(DllExports::GdipMeasureString(m_native, string, length, font ? font->m_native : nullptr, &rect,
+                                                   format ? format->m_native : nullptr, boundingBox, nullptr, nullptr));
+  }
+  Status MeasureString(const WCHAR* string, INT length, const Font* font, const RectF& layoutRect,
+                       const StringFormat* format, RectF* boundingBox, INT* codepointsFitted = nullptr,
+                       INT* linesFilled = nullptr) const {
+    return SetStatus(DllExports::GdipMeasureString(m_native, string, length, font ? font->m_native : nullptr,
+                                                   &layoutRect, format ? format->m_native : nullptr, boundingBox,
+                                                   codepointsFitted, linesFilled));
+  }
+  Status MeasureCharacterRanges(const WCHAR* string, INT length, const Font* font, const RectF& layoutRect,
+                                const StringFormat* format, INT regionCount, Region* regions) const {
+    if (!regions || regionCount <= 0) return SetStatus(InvalidParameter);
+    GpRegion* natives[kMaxMeasurableCharacterRanges];
+    if (regionCount > kMaxMeasurableCharacterRanges) return SetStatus(ValueOverflow);
+    for (INT i = 0; i < regionCount; ++i) natives[i] = regions[i].m_native;
+    return SetStatus(DllExports::GdipMeasureCharacterRanges(m_native, string, length, font ? font->m_native : nullptr,
+                                                            layoutRect, format ? format->m_native : nullptr,
+                                                            regionCount, natives));
+  }
 
  private:
   static GpImage* native_of(Image* image) { return image ? image->m_native : nullptr; }
+  static GpPen* pen_of(const Pen* pen) { return pen ? pen->m_native : nullptr; }
+  static GpBrush* brush_of(const Brush* brush) { return brush ? brush->m_native : nullptr; }
   GpGraphics* m_native = nullptr;
+  friend class Region;
 };
+
+inline Status Region::GetBounds(RectF* rect, const Graphics* graphics) const {
+  return SetStatus(DllExports::GdipGetRegionBounds(m_native, graphics ? graphics->m_native : nullptr, rect));
+}
 
 }  // namespace Gdiplus

@@ -541,6 +541,10 @@ uint32_t ColourMap::apply(uint32_t argb) const {
   return out[3] << 24 | out[0] << 16 | out[1] << 8 | out[2];
 }
 
+void compose_pixel(uint8_t* pixel, uint32_t sample, Compose mode, TargetFormat format) {
+  compose(pixel, sample, mode, format);
+}
+
 uint32_t source_over(uint32_t src, uint32_t dst) {
   const uint32_t sa = src >> 24;
   if (sa == 0) return dst;

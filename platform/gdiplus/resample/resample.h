@@ -111,4 +111,8 @@ void fill(const TargetView& target, uint32_t argb);
 // The straight ARGB result of SourceOver for one pixel (exposed for the reference tests).
 uint32_t source_over(uint32_t src, uint32_t dst);
 
+// One straight ARGB sample composed onto one target pixel as `draw` composes it (vector drawing
+// composes its coverage through this too, so both kinds of drawing land alike).
+void compose_pixel(uint8_t* pixel, uint32_t sample, Compose mode, TargetFormat format);
+
 }  // namespace zx::resample
