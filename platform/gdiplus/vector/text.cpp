@@ -60,6 +60,86 @@ Utf8Text utf8_of(const WCHAR* s, int n) {
 
 double factor(StringAlignment align) { return align == StringAlignmentCenter ? 0.5 : align == StringAlignmentFar ? 1 : 0; }
 
+// An empty layout in the font at em_size layout units, unhinted and unrounded. placed: the glyphs
+// will be put at positions of their own, so no ligature joins two characters.
+std::unique_ptr<PangoLayout, GObjectFree> new_layout(const GraphicsData& g, const FontData& font, double em_size,
+                                                     bool placed) {
+  std::unique_ptr<PangoContext, GObjectFree> context(pango_font_map_create_context(pango_cairo_font_map_get_default()));
+  std::unique_ptr<cairo_font_options_t, PangoFree> options(cairo_font_options_create());
+  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
+  const bool aliased =
+      g.textHint == TextRenderingHintSingleBitPerPixel || g.textHint == TextRenderingHintSingleBitPerPixelGridFit;
+  cairo_font_options_set_antialias(options.get(), aliased ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
+  pango_cairo_context_set_font_options(context.get(), options.get());
+  pango_context_set_round_glyph_positions(context.get(), FALSE);
+
+  std::unique_ptr<PangoLayout, GObjectFree> layout(pango_layout_new(context.get()));
+  std::unique_ptr<PangoFontDescription, PangoFree> description(pango_font_description_new());
+  pango_font_description_set_family(description.get(), font.family.resolved.c_str());
+  pango_font_description_set_absolute_size(description.get(), em_size * PANGO_SCALE);
+  pango_font_description_set_weight(description.get(), (font.style & FontStyleBold) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  pango_font_description_set_style(description.get(), (font.style & FontStyleItalic) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+  pango_layout_set_font_description(layout.get(), description.get());
+  std::unique_ptr<PangoAttrList, PangoFree> attributes(pango_attr_list_new());
+  if (font.style & FontStyleUnderline) pango_attr_list_insert(attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+  if (font.style & FontStyleStrikeout) pango_attr_list_insert(attributes.get(), pango_attr_strikethrough_new(TRUE));
+  if (placed) pango_attr_list_insert(attributes.get(), pango_attr_font_features_new("-liga,-clig,-dlig,-kern"));
+  pango_layout_set_attributes(layout.get(), attributes.get());
+  return layout;
+}
+
+// One glyph of a string laid out in a single line: its font, its offset from the origin of the
+// UTF-16 unit that starts its cluster (layout units), and that unit.
+struct PlacedGlyph {
+  PangoFont* font;  // owned by the layout
+  PangoGlyphInfo glyph;
+  double dx, dy;
+  int unit;
+};
+
+struct GlyphRun {
+  std::unique_ptr<PangoLayout, GObjectFree> layout;
+  std::vector<PlacedGlyph> glyphs;
+  std::vector<double> advances;  // per UTF-16 unit, layout units
+  double scale = 1;              // layout units per world unit
+};
+
+GlyphRun shape_run(const GraphicsData& g, const WCHAR* string, int length, const FontData& font) {
+  GlyphRun run;
+  const Affine toDevice = g.to_device();
+  const double det = std::fabs(toDevice.m11 * toDevice.m22 - toDevice.m12 * toDevice.m21);
+  run.scale = det > 0 && std::isfinite(det) ? std::sqrt(det) : 1.0;
+  run.layout = new_layout(g, font, em_in_world(font, g) * run.scale, true);
+  const Utf8Text text = utf8_of(string, length);
+  pango_layout_set_single_paragraph_mode(run.layout.get(), TRUE);
+  pango_layout_set_text(run.layout.get(), text.bytes.data(), static_cast<int>(text.bytes.size()));
+  run.advances.assign(static_cast<size_t>(length), 0.0);
+  const auto unit_at = [&](int byte) {
+    const auto it = std::upper_bound(text.offsets.begin(), text.offsets.end() - 1, byte);
+    return static_cast<int>(it - text.offsets.begin()) - 1;
+  };
+  std::unique_ptr<PangoLayoutIter, decltype(&pango_layout_iter_free)> iter(pango_layout_get_iter(run.layout.get()),
+                                                                            pango_layout_iter_free);
+  do {
+    const PangoLayoutRun* r = pango_layout_iter_get_run_readonly(iter.get());
+    if (!r) continue;
+    double x = 0, clusterX = 0;
+    int cluster = -1;
+    for (int i = 0; i < r->glyphs->num_glyphs; ++i) {
+      const PangoGlyphInfo& info = r->glyphs->glyphs[i];
+      const int unit = std::clamp(unit_at(r->item->offset + r->glyphs->log_clusters[i]), 0, length - 1);
+      if (unit != cluster) cluster = unit, clusterX = x;
+      const double width = double(info.geometry.width) / PANGO_SCALE;
+      run.advances[static_cast<size_t>(unit)] += width;
+      run.glyphs.push_back({r->item->analysis.font, info, x - clusterX + double(info.geometry.x_offset) / PANGO_SCALE,
+                            double(info.geometry.y_offset) / PANGO_SCALE, unit});
+      x += width;
+    }
+  } while (pango_layout_iter_next_run(iter.get()));
+  return run;
+}
+
 struct Line {
   PangoLayoutLine* line;
   double x;         // left end of the line's advance (local units)
@@ -95,28 +175,8 @@ Layout lay_out(const GraphicsData& g, const WCHAR* string, int length, const Fon
   const bool point = rect.Width == 0 && rect.Height == 0;
   const RectF local = vertical ? RectF(0, 0, rect.Height, rect.Width) : rect;
 
-  std::unique_ptr<PangoContext, GObjectFree> context(pango_font_map_create_context(pango_cairo_font_map_get_default()));
-  std::unique_ptr<cairo_font_options_t, PangoFree> options(cairo_font_options_create());
-  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
-  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
-  const bool aliased =
-      g.textHint == TextRenderingHintSingleBitPerPixel || g.textHint == TextRenderingHintSingleBitPerPixelGridFit;
-  cairo_font_options_set_antialias(options.get(), aliased ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
-  pango_cairo_context_set_font_options(context.get(), options.get());
-  pango_context_set_round_glyph_positions(context.get(), FALSE);
-
-  out.layout.reset(pango_layout_new(context.get()));
+  out.layout = new_layout(g, font, em * s, false);
   PangoLayout* layout = out.layout.get();
-  std::unique_ptr<PangoFontDescription, PangoFree> description(pango_font_description_new());
-  pango_font_description_set_family(description.get(), font.family.resolved.c_str());
-  pango_font_description_set_absolute_size(description.get(), em * s * PANGO_SCALE);
-  pango_font_description_set_weight(description.get(), (font.style & FontStyleBold) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  pango_font_description_set_style(description.get(), (font.style & FontStyleItalic) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-  pango_layout_set_font_description(layout, description.get());
-  std::unique_ptr<PangoAttrList, PangoFree> attributes(pango_attr_list_new());
-  if (font.style & FontStyleUnderline) pango_attr_list_insert(attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-  if (font.style & FontStyleStrikeout) pango_attr_list_insert(attributes.get(), pango_attr_strikethrough_new(TRUE));
-  pango_layout_set_attributes(layout, attributes.get());
   if (local.Width > 0 && !(format.flags & StringFormatFlagsNoWrap)) {
     pango_layout_set_width(layout, static_cast<int>(std::max(0.0, local.Width - 2 * pad) * s * PANGO_SCALE));
     pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
@@ -205,6 +265,50 @@ const StringFormatData& format_or_default(const GpStringFormat* format) {
 
 }  // namespace
 
+std::vector<double> text_advances(const GraphicsData& g, const WCHAR* string, int length, const FontData& font) {
+  if (length <= 0) return {};
+  GlyphRun run = shape_run(g, string, length, font);
+  for (double& a : run.advances) a /= run.scale;
+  return std::move(run.advances);
+}
+
+Status draw_glyphs(const GraphicsData& g, const WCHAR* string, int length, const FontData& font, const BrushData& brush,
+                   const std::vector<PointD>& origins) {
+  if (length <= 0 || origins.size() < static_cast<size_t>(length)) return length <= 0 ? Ok : InvalidParameter;
+  const GlyphRun run = shape_run(g, string, length, font);
+  const double reach = 2 * em_in_world(font, g);
+  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  for (int i = 0; i < length; ++i) {
+    const PointD& p = origins[static_cast<size_t>(i)];
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return InvalidParameter;
+    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+  }
+  const Affine toDevice = g.to_device();
+  DeviceBox bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (const PointD& c : {PointD{x0 - reach, y0 - reach}, PointD{x1 + reach, y0 - reach}, PointD{x0 - reach, y1 + reach},
+                          PointD{x1 + reach, y1 + reach}}) {
+    const PointD d = apply(toDevice, c);
+    bounds = {std::min(bounds.x0, d.x), std::min(bounds.y0, d.y), std::max(bounds.x1, d.x), std::max(bounds.y1, d.y)};
+  }
+  std::unique_ptr<PangoGlyphString, decltype(&pango_glyph_string_free)> one(pango_glyph_string_new(),
+                                                                             pango_glyph_string_free);
+  pango_glyph_string_set_size(one.get(), 1);
+  one->log_clusters[0] = 0;
+  return render_coverage(g, bounds, brush, [&](const CoverageTile& tile) {
+    const Affine map =
+        Affine{1 / run.scale, 0, 0, 1 / run.scale, 0, 0}.then(toDevice).then(tile.frame.device_to_tile());
+    const cairo_matrix_t m = cairo_matrix_of(map);
+    cairo_set_matrix(tile.cr, &m);
+    for (const PlacedGlyph& glyph : run.glyphs) {
+      const PointD& origin = origins[static_cast<size_t>(glyph.unit)];
+      one->glyphs[0] = glyph.glyph;
+      one->glyphs[0].geometry.x_offset = one->glyphs[0].geometry.y_offset = 0;
+      cairo_move_to(tile.cr, origin.x * run.scale + glyph.dx, origin.y * run.scale + glyph.dy);
+      pango_cairo_show_glyph_string(tile.cr, glyph.font, one.get());
+    }
+  });
+}
+
 }  // namespace zx::gdip
 
 using namespace zx::gdip;
@@ -242,6 +346,28 @@ Status WINAPI GdipDrawString(GpGraphics* graphics, const WCHAR* string, INT leng
         pango_cairo_show_layout_line(tile.cr, line.line);
       }
     });
+  });
+}
+
+Status WINAPI GdipDrawDriverString(GpGraphics* graphics, const UINT16* text, INT length, const GpFont* font,
+                                   const GpBrush* brush, const PointF* positions, INT flags, const GpMatrix* matrix) {
+  return guarded([&] {
+    if (!graphics || !text || !font || !brush || !positions) return InvalidParameter;
+    if (!(flags & DriverStringOptionsCmapLookup)) return NotImplemented;
+    const WCHAR* string = reinterpret_cast<const WCHAR*>(text);
+    const int n = text_length(string, length);
+    if (n == 0) return Ok;
+    GraphicsData g = *impl(graphics);
+    if (matrix) g.world.combine(impl(matrix)->affine(), MatrixOrderPrepend);
+    std::vector<PointD> origins(static_cast<size_t>(n));
+    if (flags & DriverStringOptionsRealizedAdvance) {
+      const std::vector<double> advances = text_advances(g, string, n, *impl(font));
+      double x = positions[0].X;
+      for (int i = 0; i < n; ++i) origins[static_cast<size_t>(i)] = {x, positions[0].Y}, x += advances[static_cast<size_t>(i)];
+    } else {
+      for (int i = 0; i < n; ++i) origins[static_cast<size_t>(i)] = {positions[i].X, positions[i].Y};
+    }
+    return draw_glyphs(g, string, n, *impl(font), *impl(brush), origins);
   });
 }
 
