@@ -2,7 +2,8 @@
 # Times whole processes that decode the same JPEG, side by side in one run: Zentarix's LoadFile
 # (bench/load_file), Pillow's Image.open(f).load() and libjpeg-turbo's djpeg to /dev/null.
 # usage: bench/load_bench.sh [build dir (default: build)] [runs (default: 9)] [image]
-# Prints the median and the fastest wall time of each, and LoadFile's ratio to the other two.
+# Prints the median and the fastest wall time of each, LoadFile's ratio to the other two, and what
+# one LoadFile adds to the process's peak resident memory.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$(cd "${1:-$root/build}" && pwd)"
@@ -58,3 +59,4 @@ done
 ours=$(median "${samples[LoadFile]}")
 awk -v o="$ours" -v p="$(median "${samples[Pillow]}")" -v d="$(median "${samples[djpeg]}")" \
   'BEGIN { printf "LoadFile / Pillow = %.2f (target < 1)   LoadFile / djpeg = %.2f (target <= 2)\n", o / p, o / d }'
+"$dir/bin/load_file" --memory "$photo"

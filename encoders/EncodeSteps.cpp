@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include <zx/pixel_memory.h>
+
 #include "EncoderKernels.h"
 #include "EncoderMessages.h"
 #include "ErrorReporting.h"
@@ -150,7 +152,9 @@ std::unique_ptr<Bitmap> make_working_bitmap(BYTE* pixels, LONG width, LONG heigh
     return nullptr;
   }
   const INT stride = static_cast<INT>(width) * 4;
-  if (!writable) {
+  // Rows read in place go to codec libraries, where a fault cannot be turned into a failed call:
+  // only our own pixel memory is read in place, anything else is copied here, under the guard.
+  if (!writable && zx::pixel_memory_holds(pixels, static_cast<size_t>(stride) * static_cast<size_t>(height))) {
     auto inPlace = std::make_unique<Bitmap>(width, height, stride, Gdiplus::PixelFormat32bppARGB, pixels);
     status = inPlace->GetLastStatus();
     return status == Gdiplus::Ok ? std::move(inPlace) : nullptr;
@@ -159,8 +163,7 @@ std::unique_ptr<Bitmap> make_working_bitmap(BYTE* pixels, LONG width, LONG heigh
   if (!bitmap) return nullptr;
   Lock lock(*bitmap, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat32bppARGB);
   if ((status = lock.status()) != Gdiplus::Ok) return nullptr;
-  const PixelView rows = lock.target();
-  for (int y = 0; y < rows.height; ++y) std::memcpy(rows.row(y), pixels + static_cast<ptrdiff_t>(y) * stride, stride);
+  copy_rows_argb32(pixels, lock.target());
   return bitmap;
 }
 
@@ -211,9 +214,7 @@ HRESULT hand_over_stream(IStream* memory, IStream* output) {
     ULONG got = 0;
     if (FAILED(hr = memory->Read(chunk.data(), want, &got))) return hr;
     if (got != want) return STG_E_READFAULT;
-    ULONG written = 0;
-    if (FAILED(hr = output->Write(chunk.data(), got, &written))) return hr;
-    if (written != got) return STG_E_WRITEFAULT;
+    if (FAILED(hr = zx::write_all(output, chunk.data(), got))) return hr;
     left -= got;
   }
   return S_OK;
@@ -235,15 +236,12 @@ HRESULT encode_through_depth_conversion(const EncoderIdentity& who, const Encode
   if (!converted) return E_INVALIDARG;
   working.reset();
 
-  ComPtr<IStream> memory;
-  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.put());
-  if (FAILED(hr)) return hr;
   const CLSID codec = find_codec(mime);
   if ((status = converted->SetResolution(options.horizontalResolution, options.verticalResolution)) != Gdiplus::Ok)
     return report_gdiplus_failure(who, status);
-  if ((status = converted->Save(memory.get(), &codec, nullptr)) != Gdiplus::Ok) return report_gdiplus_failure(who, status);
-  converted.reset();
-  return hand_over_stream(memory.get(), request.output);
+  if ((status = converted->Save(request.output, &codec, nullptr)) != Gdiplus::Ok)
+    return report_gdiplus_failure(who, status);
+  return S_OK;
 }
 
 }  // namespace zx::encoding

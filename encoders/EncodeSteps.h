@@ -29,10 +29,11 @@ struct EncodeRequest {
 // The GDI+ failure message for the encoder and "DoEncode", with E_FAIL.
 HRESULT report_gdiplus_failure(const EncoderIdentity& who, Gdiplus::Status status);
 
-// A bitmap over the caller's pixels (rows of width * 4 bytes). When `writable`, the pixels are
-// copied into a bitmap of its own; otherwise the bitmap reads the caller's rows in place, which
-// gives the same bytes to every step that only reads. A format other than 32 bpp ARGB is refused
-// with NotImplemented; null pixels or a size GDI+ refuses with InvalidParameter.
+// A bitmap over the caller's pixels (rows of width * 4 bytes). When `writable`, or when the rows are
+// not memory of our own pixel allocator (zx::pixel_memory_holds), the pixels are copied into a
+// bitmap of its own; otherwise the bitmap reads the caller's rows in place, which gives the same
+// bytes to every step that only reads. A format other than 32 bpp ARGB is refused with
+// NotImplemented; null pixels or a size GDI+ refuses with InvalidParameter.
 std::unique_ptr<Gdiplus::Bitmap> make_working_bitmap(BYTE* pixels, LONG width, LONG height, LONG pixelFormat,
                                                      bool writable, Gdiplus::Status& status);
 
@@ -52,13 +53,14 @@ std::unique_ptr<Gdiplus::Bitmap> convert_depth(std::unique_ptr<Gdiplus::Bitmap>&
 CLSID find_codec(const OLECHAR* mime);
 
 // Copies the whole memory stream to `output` at output's current position: size from Stat, seek
-// the memory stream to its start, then read and write. Returns the first failing result.
+// the memory stream to its start, then read and write (zx::write_all: partial writes are
+// continued). Returns the first failing result.
 HRESULT hand_over_stream(IStream* memory, IStream* output);
 
 // The whole DoEncode of the encoders that convert the depth before a platform codec writes the
 // file (BMP, PNG): working bitmap, flattening when the background is present, depth conversion
-// (a failure returns E_INVALIDARG without error information), memory stream, codec by `mime`,
-// resolution, save without parameters, hand-over.
+// (a failure returns E_INVALIDARG without error information), codec by `mime`, resolution, save
+// without parameters into request.output.
 HRESULT encode_through_depth_conversion(const EncoderIdentity& who, const EncoderOptions& options,
                                         const EncodeRequest& request, const OLECHAR* mime, bool transparent);
 

@@ -2,8 +2,6 @@
 // EncoderJPEG: the JPEG format's identity and backend behind the shared encoder wrapper.
 #include "EncoderJPEG.h"
 
-#include <objbase.h>
-
 #include "EncoderObject.h"
 
 namespace zx::encoding {
@@ -43,13 +41,9 @@ HRESULT encode(const EncoderIdentity& who, const EncoderOptions& options, const 
   parameters.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
   parameters.Parameter[0].Value = &quality;
 
-  ComPtr<IStream> memory;
-  HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.put());
-  if (FAILED(hr)) return hr;
-  const Gdiplus::Status saved = working->Save(memory.get(), &codec, &parameters);
+  const Gdiplus::Status saved = working->Save(request.output, &codec, &parameters);
   if (saved != Gdiplus::Ok) return report_gdiplus_failure(who, saved);
-  working.reset();
-  return hand_over_stream(memory.get(), request.output);
+  return S_OK;
 }
 
 constexpr EncoderFormat kFormat{{&CLSID_EncoderJPEG, &IID_IEncoderJPEG, u"EncoderJPEG"}, 0, kNames, &set_defaults,

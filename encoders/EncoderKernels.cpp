@@ -2,6 +2,8 @@
 // Pixel kernels of the shared encoding steps.
 #include "EncoderKernels.h"
 
+#include <cstring>
+
 namespace zx::encoding {
 
 void flatten_over_background_argb32(PixelView pixels, uint32_t background) {
@@ -24,6 +26,11 @@ void flatten_over_background_argb32(PixelView pixels, uint32_t background) {
       }
     }
   }
+}
+
+void copy_rows_argb32(const uint8_t* rows, PixelView dst) {
+  const size_t row_bytes = static_cast<size_t>(dst.width) * 4;
+  for (int y = 0; y < dst.height; ++y) std::memcpy(dst.row(y), rows + y * row_bytes, row_bytes);
 }
 
 }  // namespace zx::encoding

@@ -13,4 +13,7 @@ namespace zx::encoding {
 // colour with alpha 0, so that a later transparency test still sees it as transparent.
 void flatten_over_background_argb32(PixelView pixels, uint32_t background);
 
+// dst = the gap-free rows at `rows` (dst.width * 4 bytes each, top row first).
+void copy_rows_argb32(const uint8_t* rows, PixelView dst);
+
 }  // namespace zx::encoding

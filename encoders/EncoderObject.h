@@ -1,6 +1,9 @@
 // Zentarix — MIT licence.
 // The one COM wrapper every encoder class shares; a format is data plus a narrow encode backend.
 #pragma once
+#include <objbase.h>
+
+#include <optional>
 #include <span>
 
 #include "ComObject.h"
@@ -28,7 +31,10 @@ struct EncoderFormat {
   std::span<const OLECHAR* const> names;     // IEncoderNames, in enumeration order
   void (*set_defaults)(EncoderOptions&);     // the option fields of a new object
   std::span<const OptionRead> reads;         // SetOptions, stopping at the first failure
-  // Reports its own failures (GDI+ failure messages) and returns the result of DoEncode.
+  // Writes the whole file to request.output (a memory stream of the wrapper's) and returns the
+  // result of DoEncode, reporting its own failures (GDI+ failure messages). Runs under the fault
+  // guard: nothing it calls that reads pixels may be noexcept, and pixels that are not our own
+  // memory are copied before a codec library reads them (make_working_bitmap).
   HRESULT (*encode)(const EncoderIdentity& who, const EncoderOptions& options, const EncodeRequest& request);
 };
 
@@ -55,12 +61,19 @@ class EncoderObject : public server::ComObject<EncoderObject<Main, Format>, Main
   }
   STDMETHOD(DoEncode)(BYTE* pixels, LONG width, LONG height, LONG pixelFormat, IStream* output) override {
     if (!output) return E_POINTER;
-    const EncodeRequest request{pixels, width, height, pixelFormat, output};
-    // The pixels are the caller's memory: a fault while reading them ends this call, not the process.
+    // The pixels are the caller's memory: the file is made in memory under the fault guard, so a
+    // fault while reading them ends this call, not the process. The caller's stream is written
+    // afterwards, outside the guard (its Write is foreign code), and only with a whole file.
     return server::com_call(
         [&] {
-          server::GuardedPixels guard;
-          return Format->encode(Format->who, m_options, request);
+          ComPtr<IStream> file;
+          HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, file.put());
+          if (FAILED(hr)) return hr;
+          const EncodeRequest request{pixels, width, height, pixelFormat, file.get()};
+          const std::optional<HRESULT> encoded = server::guarded_call(Format->encode, Format->who, m_options, request);
+          if (!encoded) return report_gdiplus_failure(Format->who, Gdiplus::GenericError);
+          if (FAILED(*encoded)) return *encoded;
+          return hand_over_stream(file.get(), output);
         },
         [&] { return report_gdiplus_failure(Format->who, Gdiplus::GenericError); });
   }

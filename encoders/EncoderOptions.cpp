@@ -125,6 +125,12 @@ HRESULT variant_to_bool(const VARIANT& v, LONG& out) {
 }
 
 HRESULT variant_to_float(const VARIANT& v, float& out) {
+  // The float reading takes VT_I1 as unsigned, as it takes the other small types (200 dpi given
+  // as the byte 0xC8 is 200, not -56).
+  if (v.vt == VT_I1) {
+    out = static_cast<float>(static_cast<unsigned char>(v.cVal));
+    return S_OK;
+  }
   int64_t whole = 0;
   if (integer_value(v, whole)) {
     out = static_cast<float>(whole);

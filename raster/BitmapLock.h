@@ -8,11 +8,12 @@
 namespace zx::raster {
 
 // Locks on construction (status() tells whether it worked) and unlocks on destruction unless
-// unlock() was called. Rows of a 32 bpp lock are read through view().
+// unlock() was called. Rows of a 32 bpp lock are read through view(). Not noexcept: locks are taken
+// inside guarded code too (see ErrorReporting.h).
 class BitmapLock {
  public:
   BitmapLock(Gdiplus::Bitmap* bitmap, const Gdiplus::Rect& rect, UINT flags,
-             Gdiplus::PixelFormat format = Gdiplus::PixelFormat32bppARGB, void* userBuffer = nullptr, INT userStride = 0) noexcept
+             Gdiplus::PixelFormat format = Gdiplus::PixelFormat32bppARGB, void* userBuffer = nullptr, INT userStride = 0)
       : m_bitmap(bitmap) {
     if (flags & Gdiplus::ImageLockModeUserInputBuf) {
       m_data.Width = static_cast<UINT>(rect.Width);
@@ -28,15 +29,15 @@ class BitmapLock {
   BitmapLock& operator=(const BitmapLock&) = delete;
   ~BitmapLock() { unlock(); }
 
-  Gdiplus::Status status() const noexcept { return m_status; }
-  bool locked() const noexcept { return m_locked; }
-  const Gdiplus::BitmapData& data() const noexcept { return m_data; }
-  kernels::PixelView view() const noexcept {
+  Gdiplus::Status status() const { return m_status; }
+  bool locked() const { return m_locked; }
+  const Gdiplus::BitmapData& data() const { return m_data; }
+  kernels::PixelView view() const {
     return {static_cast<uint8_t*>(m_data.Scan0), static_cast<int>(m_data.Width), static_cast<int>(m_data.Height),
             m_data.Stride};
   }
   // Ok when nothing is locked any more.
-  Gdiplus::Status unlock() noexcept {
+  Gdiplus::Status unlock() {
     if (!m_locked) return Gdiplus::Ok;
     m_locked = false;
     return m_bitmap->UnlockBits(&m_data);

@@ -38,13 +38,13 @@ bool run_kernel(CombineModes mode, kernels::ConstPixelView src, kernels::PixelVi
 
 }  // namespace
 
-ClippedPlacement ClipPlacement(int ws, int hs, int wd, int hd, int32_t X, int32_t Y) noexcept {
+ClippedPlacement ClipPlacement(int ws, int hs, int wd, int hd, int32_t X, int32_t Y) {
   const kernels::ClippedRects r = kernels::clip_placement(ws, hs, wd, hd, X, Y);
   return {r.sx, r.sy, r.dx, r.dy, r.w, r.h};
 }
 
 Gdiplus::Status CombineBitmaps(Gdiplus::Bitmap* source, Gdiplus::Bitmap** destination,
-                               const CombinePlacement& placement, CombineModes mode) noexcept {
+                               const CombinePlacement& placement, CombineModes mode) {
   if (!source || !destination || !*destination) return Gdiplus::GenericError;
   if (mode < cmAlphaBlend || mode > cmDissolve) return Gdiplus::GenericError;
   Gdiplus::Bitmap* dest = *destination;
@@ -62,13 +62,9 @@ Gdiplus::Status CombineBitmaps(Gdiplus::Bitmap* source, Gdiplus::Bitmap** destin
                       Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite);
   if (!dst_lock.locked()) return dst_lock.status();
 
-  Gdiplus::Status result = Gdiplus::Ok;
-  try {
-    server::GuardedPixels guard;
-    if (!run_kernel(mode, src_lock.view(), dst_lock.view(), placement.opacity)) result = Gdiplus::GenericError;
-  } catch (...) {
-    result = Gdiplus::GenericError;
-  }
+  // False for a fault as for a mode the dispatch does not know.
+  const bool done = server::guarded_call(run_kernel, mode, src_lock.view(), dst_lock.view(), placement.opacity);
+  const Gdiplus::Status result = done ? Gdiplus::Ok : Gdiplus::GenericError;
   const Gdiplus::Status src_unlock = src_lock.unlock();
   const Gdiplus::Status dst_unlock = dst_lock.unlock();
   if (result != Gdiplus::Ok) return result;

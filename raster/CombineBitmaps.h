@@ -21,7 +21,7 @@ struct CombinePlacement {
 struct ClippedPlacement {
   int sx = 0, sy = 0, dx = 0, dy = 0, w = 0, h = 0;
 };
-ClippedPlacement ClipPlacement(int ws, int hs, int wd, int hd, int32_t X, int32_t Y) noexcept;
+ClippedPlacement ClipPlacement(int ws, int hs, int wd, int hd, int32_t X, int32_t Y);
 
 // Draws source onto *destination at the placement. Ok (0) on success, nothing overlapping included;
 // GenericError (1) when the source, the destination pointer or the destination bitmap is missing,
@@ -30,6 +30,6 @@ ClippedPlacement ClipPlacement(int ws, int hs, int wd, int hd, int32_t X, int32_
 // the locks can leave part of the destination changed. The dissolve mode's generator is per thread
 // and reseeded at every call, so the same sizes, placement and opacity select the same pixels.
 Gdiplus::Status CombineBitmaps(Gdiplus::Bitmap* source, Gdiplus::Bitmap** destination,
-                               const CombinePlacement& placement, CombineModes mode) noexcept;
+                               const CombinePlacement& placement, CombineModes mode);
 
 }  // namespace zx::raster

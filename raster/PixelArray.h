@@ -15,13 +15,13 @@ namespace zx::raster {
 // created (*array is then null); 0xE0000207 when the bitmap cannot be locked or a machine fault ends
 // the copy; a failure of accessing the array data as it is. An array already stored in *array on a
 // failure stays there for the caller to destroy. E_POINTER for a null array.
-HRESULT BitmapToPixelArray(Gdiplus::Bitmap* bitmap, SAFEARRAY** array) noexcept;
+HRESULT BitmapToPixelArray(Gdiplus::Bitmap* bitmap, SAFEARRAY** array);
 
 // Makes a new 32 bpp ARGB bitmap from a pixel array (read only) into *target, deleting the bitmap
 // already there. E_FAIL without an array; E_INVALIDARG when the array does not have two dimensions
 // or its elements are not 4 bytes (the target is then untouched); the failure of accessing the data
-// as it is; 0xE0000206 when the bitmap cannot be made or written (the target is then null).
-// E_POINTER for a null target.
-HRESULT PixelArrayToBitmap(SAFEARRAY* array, Gdiplus::Bitmap** target) noexcept;
+// as it is; 0xE0000206 when the bitmap cannot be made or written, or when a machine fault ends the
+// reading of the array, its descriptor included (the target is then null). E_POINTER for a null target.
+HRESULT PixelArrayToBitmap(SAFEARRAY* array, Gdiplus::Bitmap** target);
 
 }  // namespace zx::raster

@@ -50,6 +50,7 @@ RasterObject::~RasterObject() {
 }
 
 HRESULT RasterObject::FinalConstruct() {
+  SetLastError(0);  // the message names only what the startup itself leaves, not an earlier error
   const Gdiplus::Status status = Gdiplus::GdiplusStartup(&m_gdiplusToken, &m_startupInput, nullptr);
   if (status != Gdiplus::Ok) {
     return report(GdiplusErrorMessage(status, msg::kObjectName, u"constructor", GetLastError()),
@@ -130,10 +131,13 @@ HRESULT RasterObject::EmptyImage(LONG Width, LONG Height, LONG color) {
       return report(GdiplusErrorMessage(Gdiplus::OutOfMemory, msg::kObjectName, u"EmptyImage", 0), E_OUTOFMEMORY);
     }
     replace_bitmap(bitmap);
+    // The creation's status is read before the resolutions: reading them from a bitmap that was not
+    // made records a status of their own, and the report must name why creation failed.
+    const Gdiplus::Status created = m_bitmap->GetLastStatus();
     m_horizontalResolution = m_bitmap->GetHorizontalResolution();
     m_verticalResolution = m_bitmap->GetVerticalResolution();
-    if (const Gdiplus::Status status = m_bitmap->GetLastStatus(); status != Gdiplus::Ok) {
-      return report(GdiplusErrorMessage(status, msg::kObjectName, u"EmptyImage", 0), E_FAIL);
+    if (created != Gdiplus::Ok) {
+      return report(GdiplusErrorMessage(created, msg::kObjectName, u"EmptyImage", 0), E_FAIL);
     }
 
     // The value goes into every pixel as it is, alpha included: a lock in the bitmap's own format
@@ -143,12 +147,8 @@ HRESULT RasterObject::EmptyImage(LONG Width, LONG Height, LONG color) {
       BitmapLock lock(m_bitmap, Gdiplus::Rect(0, 0, Width, Height), Gdiplus::ImageLockModeWrite);
       status = lock.status();
       if (lock.locked()) {
-        try {
-          server::GuardedPixels guard;
-          kernels::fill_argb32(lock.view(), static_cast<uint32_t>(color));
-        } catch (...) {
+        if (!server::guarded_call(kernels::fill_argb32, lock.view(), static_cast<uint32_t>(color)))
           status = Gdiplus::GenericError;
-        }
         const Gdiplus::Status unlocked = lock.unlock();
         if (status == Gdiplus::Ok) status = unlocked;
       }
@@ -253,6 +253,9 @@ HRESULT RasterObject::Clone(IRasterObject** ClonedObject) {
     HRESULT hr = server::create_instance<RasterObject>(nullptr, IID_IRasterObject, clone.put_void());
     if (FAILED(hr)) return report(msg::kCloneNoTarget, hr);
 
+    // The message names the thread's last system error as the copy left it; cleared first, so that
+    // a failure with no system cause reads as the GDI+ message, not an earlier call's error text.
+    SetLastError(0);
     Gdiplus::Bitmap* copy = nullptr;
     const Gdiplus::Status status = copy_bitmap(m_bitmap, &copy);
     std::unique_ptr<Gdiplus::Bitmap> owned_copy(copy);
@@ -271,7 +274,7 @@ HRESULT RasterObject::Clone(IRasterObject** ClonedObject) {
   });
 }
 
-Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) noexcept {
+Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) {
   if (!source || !target) return Gdiplus::GenericError;
   delete *target;
   *target = nullptr;
@@ -282,19 +285,18 @@ Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) n
     // A bitmap that could not be made reports why, rather than failing later in the lock.
     if (const Gdiplus::Status made = (*target)->GetLastStatus(); made != Gdiplus::Ok) return made;
 
-    server::GuardedPixels guard;
+    // The source is read as 32 bpp ARGB (converted when it is held in another format) and the
+    // copy's own memory is written directly, so the one pixel walk is ours and runs guarded.
     const Gdiplus::Rect rect(0, 0, width, height);
     BitmapLock from(source, rect, Gdiplus::ImageLockModeRead);
     if (!from.locked()) return from.status();
-    BitmapLock to(*target, rect, Gdiplus::ImageLockModeWrite | Gdiplus::ImageLockModeUserInputBuf,
-                  Gdiplus::PixelFormat32bppARGB, from.data().Scan0, from.data().Stride);
+    BitmapLock to(*target, rect, Gdiplus::ImageLockModeWrite);
     if (!to.locked()) return to.status();
+    if (!server::guarded_call(kernels::copy_argb32, from.view(), to.view())) return Gdiplus::InsufficientBuffer;
     if (const Gdiplus::Status s = to.unlock(); s != Gdiplus::Ok) return s;
     return from.unlock();
   } catch (const std::bad_alloc&) {
     return Gdiplus::OutOfMemory;
-  } catch (...) {
-    return Gdiplus::InsufficientBuffer;
   }
 }
 
@@ -307,7 +309,9 @@ HRESULT RasterObject::GetDataPointer(LONG** pResult) {
 }
 
 HRESULT RasterObject::SetDataPointer(LONG* pValue) {
-  replace_bitmap(reinterpret_cast<Gdiplus::Bitmap*>(pValue));
+  // The bitmap already held, handed back: deleting it would leave the object pointing at freed
+  // memory, so it is kept as it is.
+  if (reinterpret_cast<Gdiplus::Bitmap*>(pValue) != m_bitmap) replace_bitmap(reinterpret_cast<Gdiplus::Bitmap*>(pValue));
   return S_OK;
 }
 

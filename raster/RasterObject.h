@@ -5,6 +5,7 @@
 #include <scrrun.h>
 
 #include <initializer_list>
+#include <memory>
 
 #include "ComObject.h"
 #include "ExternalEffects.h"
@@ -126,7 +127,8 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   // ---- IRasterObjectInternal ----
   // Borrows the held Gdiplus::Bitmap* (null without an image); S_OK. E_POINTER for a null pointer.
   STDMETHOD(GetDataPointer)(LONG** pResult) override;
-  // Deletes the held bitmap and takes ownership of the Gdiplus::Bitmap* given (null: no image).
+  // Deletes the held bitmap and takes ownership of the Gdiplus::Bitmap* given (null: no image); the
+  // bitmap already held, given back, is kept.
   STDMETHOD(SetDataPointer)(LONG* pValue) override;
 
  private:
@@ -149,10 +151,11 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
   HRESULT apply_dispatch_transform(IDispatch* transform);
   // The common core of SaveFile and SaveStream, defined with them.
   HRESULT SaveInternal(IStream* target, IDispatch* Encoder);
-  // The last step of every load: converts a decoded image into a fresh working bitmap that becomes
-  // the object's image, with its resolutions; a failed conversion leaves no image and is reported
-  // for methodName. Defined with the loads.
-  HRESULT adopt_decoded(Gdiplus::Bitmap& decoded, const OLECHAR* methodName);
+  // The last step of every load: turns a decoded image into the working bitmap that becomes the
+  // object's image (the decoded bitmap itself, converted in place, when it can be), with its
+  // resolutions; a failed conversion leaves no image and is reported for methodName. Defined with
+  // the loads.
+  HRESULT adopt_decoded(std::unique_ptr<Gdiplus::Bitmap> decoded, const OLECHAR* methodName);
 
   // Fields, in the order of the class's data model.
   Gdiplus::GdiplusStartupInput m_startupInput;
@@ -171,6 +174,6 @@ class RasterObject : public server::ComObject<RasterObject, IRasterObject, IRast
 // Copies any bitmap into a new 32 bpp ARGB one held in *target (whose old bitmap is deleted).
 // Returns a GDI+ status: GenericError (1) without a source or target slot, the status of a failed
 // lock or unlock, InsufficientBuffer (5) after a machine fault. Used by Clone and the collection.
-Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target) noexcept;
+Gdiplus::Status copy_bitmap(Gdiplus::Bitmap* source, Gdiplus::Bitmap** target);
 
 }  // namespace zx::raster

@@ -47,12 +47,9 @@ HRESULT RasterObject::FloodFill(LONG X, LONG Y, LONG NewColor, LONG TargetColor,
     Gdiplus::Status status = Gdiplus::Ok;
     bool out_of_memory = false;
     try {
-      server::GuardedPixels guard;
-      kernels::flood_fill_argb32(lock.view(), params);
+      if (!server::guarded_call(kernels::flood_fill_argb32, lock.view(), params)) status = Gdiplus::GenericError;
     } catch (const std::bad_alloc&) {
-      out_of_memory = true;
-    } catch (...) {
-      status = Gdiplus::GenericError;  // a machine fault in the pass
+      out_of_memory = true;  // the fill's own work list
     }
     const Gdiplus::Status unlocked = lock.unlock();
     if (out_of_memory) return gdiplus_failure(Gdiplus::OutOfMemory, E_OUTOFMEMORY);
@@ -85,16 +82,12 @@ HRESULT RasterObject::GetHistogram(HistogramTypes HistogramType, SAFEARRAY** His
     // read is reported as GDI+'s failure rather than counted from a buffer that is not there.
     if (!lock.locked()) return report(GdiplusErrorMessage(lock.status(), msg::kObjectName, u"GetHistogram", 0), E_FAIL);
 
-    bool known = false;
-    try {
-      server::GuardedPixels guard;
-      known = kernels::histogram_argb32(lock.view(), HistogramType, bins);
-    } catch (...) {
-      lock.unlock();
-      return report(GdiplusErrorMessage(Gdiplus::GenericError, msg::kObjectName, u"GetHistogram", 0), E_FAIL);
-    }
+    // The kind is checked here, where the method's steps put the check, so that a false from the
+    // guarded walk can only mean a fault.
+    if (HistogramType < htLightness || HistogramType > htBlue) return report(msg::kHistogramBadType, E_INVALIDARG);
+    const bool counted = server::guarded_call(kernels::histogram_argb32, lock.view(), HistogramType, bins);
     lock.unlock();
-    if (!known) return report(msg::kHistogramBadType, E_INVALIDARG);
+    if (!counted) return report(GdiplusErrorMessage(Gdiplus::GenericError, msg::kObjectName, u"GetHistogram", 0), E_FAIL);
     return access.unaccess();
   });
 }

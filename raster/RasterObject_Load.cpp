@@ -5,6 +5,7 @@
 #include <winbase.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -59,35 +60,52 @@ bool starts_with_gif_signature(BSTR fileName) {
 
 std::u16string_view text_of(BSTR s) { return s ? std::u16string_view(s, SysStringLen(s)) : std::u16string_view(); }
 
-// The working bitmap of a decoded image: a fresh 32 bpp ARGB bitmap of the same size holding what
+// The working bitmap of a decoded image: a 32 bpp ARGB bitmap of the same size holding what
 // source-over drawing of the image onto full transparency gives (kernels/WorkingBitmap.h), so no
-// file, stream or handle stays bound to the object's image. The decoded image is read through a
-// 32 bpp ARGB lock, which for the decoders' own format is their memory itself and for any other
-// format (a bitmap made from a handle is 32bppRGB) converts on the way, and the kernel writes the
-// new bitmap's memory directly: one pass, no graphics context.
+// file, stream or handle stays bound to the object's image.
+//
+// A decoded single-frame 32 bpp ARGB bitmap (every decoder's output) already owns its pixels and
+// nothing else, so it becomes the working bitmap itself: the pass runs in place and the image never
+// exists twice (the peak stays near one image instead of two). Anything else (a bitmap made from a
+// handle is 32bppRGB; a multi-frame image keeps its encoded bytes for its other frames) is read
+// through a 32 bpp ARGB lock into a fresh bitmap, which for any other format converts on the way.
+// Either way it is one pass, no graphics context.
 //
 // A metafile has no pixels to lock; it is rendered at its pixel size once the GDI+ layer can draw
 // one. Until then its lock is refused and the load fails with the GDI+ message like any other
 // failed conversion.
-Gdiplus::Status convert_pixels(Gdiplus::Bitmap& decoded, std::unique_ptr<Gdiplus::Bitmap>* out) {
-  const UINT width = decoded.GetWidth();
-  const UINT height = decoded.GetHeight();
-  if (const Gdiplus::Status status = decoded.GetLastStatus(); status != Gdiplus::Ok) return status;
+bool adoptable(Gdiplus::Bitmap& decoded) {
+  if (decoded.GetPixelFormat() != Gdiplus::PixelFormat32bppARGB) return false;
+  GUID dimension = GUID_NULL;
+  if (decoded.GetFrameDimensionsCount() != 1 || decoded.GetFrameDimensionsList(&dimension, 1) != Gdiplus::Ok)
+    return false;
+  return decoded.GetFrameCount(&dimension) == 1;
+}
+
+Gdiplus::Status convert_pixels(std::unique_ptr<Gdiplus::Bitmap>& decoded, std::unique_ptr<Gdiplus::Bitmap>* out) {
+  const UINT width = decoded->GetWidth();
+  const UINT height = decoded->GetHeight();
+  if (const Gdiplus::Status status = decoded->GetLastStatus(); status != Gdiplus::Ok) return status;
+  const Gdiplus::Rect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+  if (adoptable(*decoded)) {
+    BitmapLock pixels(decoded.get(), whole, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite);
+    if (!pixels.locked()) return pixels.status();
+    if (!server::guarded_call(kernels::compose_over_transparent_argb32, pixels.view(), pixels.view()))
+      return Gdiplus::GenericError;  // a machine fault in the pass
+    if (const Gdiplus::Status status = pixels.unlock(); status != Gdiplus::Ok) return status;
+    *out = std::move(decoded);
+    return Gdiplus::Ok;
+  }
+
   auto working = std::make_unique<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
                                                    Gdiplus::PixelFormat32bppARGB);
   if (const Gdiplus::Status status = working->GetLastStatus(); status != Gdiplus::Ok) return status;
-
-  const Gdiplus::Rect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-  BitmapLock source(&decoded, whole, Gdiplus::ImageLockModeRead);
+  BitmapLock source(decoded.get(), whole, Gdiplus::ImageLockModeRead);
   if (!source.locked()) return source.status();
   BitmapLock target(working.get(), whole, Gdiplus::ImageLockModeWrite);
   if (!target.locked()) return target.status();
-  try {
-    server::GuardedPixels guard;
-    kernels::compose_over_transparent_argb32(source.view(), target.view());
-  } catch (...) {
-    return Gdiplus::GenericError;  // a machine fault in foreign pixel memory
-  }
+  if (!server::guarded_call(kernels::compose_over_transparent_argb32, source.view(), target.view()))
+    return Gdiplus::GenericError;  // a machine fault in the pass
   if (const Gdiplus::Status status = target.unlock(); status != Gdiplus::Ok) return status;
   if (const Gdiplus::Status status = source.unlock(); status != Gdiplus::Ok) return status;
   *out = std::move(working);
@@ -103,10 +121,10 @@ struct WorkingBitmap {
   Gdiplus::Status status = Gdiplus::GenericError;
 };
 
-WorkingBitmap make_working_bitmap(Gdiplus::Bitmap& decoded) {
+WorkingBitmap make_working_bitmap(std::unique_ptr<Gdiplus::Bitmap> decoded) {
   WorkingBitmap result;
-  result.horizontalResolution = decoded.GetHorizontalResolution();
-  result.verticalResolution = decoded.GetVerticalResolution();
+  result.horizontalResolution = decoded->GetHorizontalResolution();
+  result.verticalResolution = decoded->GetVerticalResolution();
   result.status = convert_pixels(decoded, &result.bitmap);
   return result;
 }
@@ -138,6 +156,13 @@ class BitmapHandle {
 
 HRESULT RasterObject::LoadFile(BSTR FileName) {
   return server::com_call([&] {
+    // Only a regular file is read: opening a FIFO waits for a writer and a device may never end, so
+    // anything else fails like a file that cannot be decoded, before the gate opens it.
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(std::filesystem::status(to_utf8(text_of(FileName)), ignored))) {
+      replace_bitmap(nullptr);
+      return report(std::u16string(msg::kCannotLoadFile).append(text_of(FileName)), E_FAIL);
+    }
     if (!m_enableLZW && starts_with_gif_signature(FileName)) {
       return report(std::u16string(msg::kGifLzwDisabled) + server::messages::kSupportAddress, E_FAIL);
     }
@@ -149,12 +174,12 @@ HRESULT RasterObject::LoadFile(BSTR FileName) {
     }
     m_currentFileType = file_type_of(*decoded);
     if (m_currentFileType == oftUnknown) return report(msg::kUnknownFileType, E_FAIL);
-    return adopt_decoded(*decoded, msg::kLoadFileMethodName);
+    return adopt_decoded(std::move(decoded), msg::kLoadFileMethodName);
   });
 }
 
-HRESULT RasterObject::adopt_decoded(Gdiplus::Bitmap& decoded, const OLECHAR* methodName) {
-  WorkingBitmap working = make_working_bitmap(decoded);
+HRESULT RasterObject::adopt_decoded(std::unique_ptr<Gdiplus::Bitmap> decoded, const OLECHAR* methodName) {
+  WorkingBitmap working = make_working_bitmap(std::move(decoded));
   m_horizontalResolution = working.horizontalResolution;
   m_verticalResolution = working.verticalResolution;
   replace_bitmap(working.bitmap.release());
@@ -181,7 +206,7 @@ HRESULT RasterObject::LoadStream(IUnknown* InputStream) {
     }
     m_currentFileType = file_type_of(*decoded);
     if (m_currentFileType == oftUnknown) return report(msg::kUnknownFileType, E_FAIL);
-    return adopt_decoded(*decoded, msg::kLoadStreamMethodName);
+    return adopt_decoded(std::move(decoded), msg::kLoadStreamMethodName);
   });
 }
 
@@ -202,7 +227,7 @@ HRESULT RasterObject::LoadPicture(IPictureDisp* Picture) {
     if (decoded->GetLastStatus() != Gdiplus::Ok) return report(msg::kNoPictureImage, server::ZX_E_GDIPLUS_STARTUP);
     m_currentFileType = oftBMP;
     replace_bitmap(nullptr);
-    return adopt_decoded(*decoded, msg::kLoadPictureMethodName);
+    return adopt_decoded(std::move(decoded), msg::kLoadPictureMethodName);
   });
 }
 

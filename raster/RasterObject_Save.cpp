@@ -1,12 +1,14 @@
 // Zentarix — MIT licence.
 // RasterObject saving: choosing the encoder, settings objects into options, files, streams and Response.
 #include <asptlb.h>
+#include <unistd.h>
 #include <objbase.h>
 #include <oleauto.h>
 #include <winbase.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -189,11 +191,15 @@ std::u16string printable_name(std::u16string_view name) {
 }
 
 // ---- writing the file -------------------------------------------------------------------------------
-// The file is written beside its target under a temporary name and renamed over it, so the name
-// only ever holds the old file or the whole new one: a full disk or a failing write part-way leaves
-// an existing file as it was. The renamed file takes the permission bits of the file it replaces.
-// A symbolic link is followed, so the link stays and its target gets the new contents; a target that
-// is no regular file (a device, a pipe) cannot be replaced by renaming and is written in place.
+// A file is written beside its target under a temporary name and renamed over it, so the name only
+// ever holds the old file or the whole new one: a full disk or a failing write part-way leaves an
+// existing file as it was. The replaced file's permission bits, owner and group carry over
+// (ReplaceFileW). Three cases are written in place instead, where renaming would change more than
+// the contents: a file with other names (hard links), which would lose them; a writable file in a
+// folder the caller cannot write to, which could not be saved at all; and a target that is no
+// regular file (a device, a pipe). An existing file is opened for writing first, so a file the
+// caller may not write fails exactly as opening it fails, untouched. A symbolic link is followed,
+// so the link stays and its target gets the new contents.
 
 struct FileFailure {
   enum Kind { None, Create, Write } kind = None;
@@ -216,20 +222,25 @@ fs::path resolve_links(fs::path path) {
   return path;
 }
 
+// ".zx" and eight hex digits beside the target: short and of fixed length, so that any name the
+// file system allows for the target leaves room for it.
 std::u16string temporary_name(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
-  const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  std::string name(1, '.');  // hidden beside its target
-  name += target.filename().string();
-  name += ".zxsave-";
-  name += std::to_string(stamp % 1000000007ull);
-  name += '-';
-  name += std::to_string(counter++);
+  uint64_t mix = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                 (static_cast<uint64_t>(counter++) << 40) ^ static_cast<uint64_t>(::getpid()) << 20;
+  mix *= 0x9E3779B97F4A7C15ull;
+  char name[12];
+  std::snprintf(name, sizeof(name), ".zx%08x", static_cast<unsigned>(mix >> 32));
   return to_utf16((target.parent_path() / name).string());
 }
 
-// Writes all bytes through one Write of a stream opened on `name` (created exclusively, or created /
-// truncated when `replace`). The last error holds the system's code of a failed open.
+FileFailure write_bytes(IStream* file, const std::vector<BYTE>& bytes) {
+  return FAILED(zx::write_all(file, bytes.data(), static_cast<ULONG>(bytes.size()))) ? FileFailure{FileFailure::Write, 0}
+                                                                                     : FileFailure{};
+}
+
+// Writes all bytes through a stream opened on `name` (created exclusively, or created / truncated
+// when `replace`). The last error holds the system's code of a failed open.
 FileFailure write_through_stream(const std::u16string& name, bool replace, const std::vector<BYTE>& bytes) {
   ComPtr<IStream> file;
   const DWORD mode = STGM_WRITE | STGM_SHARE_DENY_WRITE | (replace ? STGM_CREATE : 0);
@@ -237,10 +248,15 @@ FileFailure write_through_stream(const std::u16string& name, bool replace, const
   if (FAILED(SHCreateStreamOnFileEx(name.c_str(), mode, 0, TRUE, nullptr, file.put()))) {
     return {FileFailure::Create, GetLastError()};
   }
-  ULONG written = 0;
-  const HRESULT hr = file->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-  if (FAILED(hr) || written != bytes.size()) return {FileFailure::Write, 0};
-  return {};
+  return write_bytes(file.get(), bytes);
+}
+
+// The file's new contents from its start, the rest cut off.
+FileFailure write_in_place(IStream* file, const std::vector<BYTE>& bytes) {
+  if (const FileFailure failure = write_bytes(file, bytes); failure.kind != FileFailure::None) return failure;
+  ULARGE_INTEGER end;
+  end.QuadPart = bytes.size();
+  return FAILED(file->SetSize(end)) ? FileFailure{FileFailure::Write, 0} : FileFailure{};
 }
 
 FileFailure write_file(std::u16string_view fileName, const std::vector<BYTE>& bytes) {
@@ -249,11 +265,21 @@ FileFailure write_file(std::u16string_view fileName, const std::vector<BYTE>& by
     return {FileFailure::Create, ERROR_INVALID_NAME};
   }
   const fs::path target = resolve_links(fs::path(to_utf8(fileName)));
+  const std::u16string targetName = to_utf16(target.string());
   std::error_code ec;
   const fs::file_status existing = fs::status(target, ec);
   const bool exists = fs::exists(existing);
   if (exists && !fs::is_regular_file(existing) && !fs::is_directory(existing)) {
-    return write_through_stream(to_utf16(target.string()), true, bytes);
+    return write_through_stream(targetName, true, bytes);
+  }
+  ComPtr<IStream> inPlace;
+  if (fs::is_regular_file(existing)) {
+    SetLastError(0);
+    if (FAILED(SHCreateStreamOnFileEx(targetName.c_str(), STGM_WRITE | STGM_SHARE_DENY_WRITE, 0, FALSE, nullptr,
+                                      inPlace.put()))) {
+      return {FileFailure::Create, GetLastError()};
+    }
+    if (fs::hard_link_count(target, ec) > 1) return write_in_place(inPlace.get(), bytes);
   }
 
   std::u16string temp;
@@ -263,14 +289,21 @@ FileFailure write_file(std::u16string_view fileName, const std::vector<BYTE>& by
     temp = temporary_name(target);
     result = write_through_stream(temp, false, bytes);
   }
-  if (result.kind == FileFailure::Create) return result;
-  const fs::path tempPath(to_utf8(temp));
-  if (result.kind == FileFailure::None) {
-    if (exists) fs::permissions(tempPath, existing.permissions(), ec);  // best effort
-    fs::rename(tempPath, target, ec);
-    if (ec) result = {FileFailure::Create, win32_error_of(ec)};
+  if (result.kind == FileFailure::Create) {
+    if (inPlace && result.systemError == ERROR_ACCESS_DENIED) return write_in_place(inPlace.get(), bytes);
+    return result;
   }
-  if (result.kind != FileFailure::None) fs::remove(tempPath, ec);
+  inPlace.reset();
+  if (result.kind == FileFailure::None) {
+    if (exists) {
+      if (!ReplaceFileW(targetName.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr))
+        result = {FileFailure::Create, GetLastError()};
+    } else {
+      fs::rename(fs::path(to_utf8(temp)), target, ec);
+      if (ec) result = {FileFailure::Create, win32_error_of(ec)};
+    }
+  }
+  if (result.kind != FileFailure::None) fs::remove(fs::path(to_utf8(temp)), ec);
   return result;
 }
 
@@ -317,7 +350,8 @@ HRESULT RasterObject::SaveInternal(IStream* target, IDispatch* Encoder) {
     std::vector<uint32_t> packed;
     if (data.Stride != static_cast<INT>(width) * 4) {
       packed.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-      kernels::copy_view_to_linear(lock.view(), packed.data());
+      if (!server::guarded_call(kernels::copy_view_to_linear, lock.view(), packed.data()))
+        return report(GdiplusErrorMessage(Gdiplus::GenericError, msg::kObjectName, u"SaveInternal", 0), E_FAIL);
       pixels = reinterpret_cast<BYTE*>(packed.data());
     }
 

@@ -125,12 +125,14 @@ HRESULT RasterObject::apply_dispatch_transform(IDispatch* transform) {
   HRESULT hr = BitmapToPixelArray(m_bitmap, input.put());
   if (FAILED(hr)) return report(support_message(msg::kBitmapToArraySuffix), hr);
 
+  // The lookup is the transform's own code: a machine fault or any exception inside it is
+  // E_INVALIDARG, like a name the object refuses to look up.
   DISPID dispid = DISPID_UNKNOWN;
+  OLECHAR name[] = u"Apply";
+  LPOLESTR names[] = {name};
   try {
-    server::GuardedPixels guard;
-    OLECHAR name[] = u"Apply";
-    LPOLESTR names[] = {name};
-    hr = transform->GetIDsOfNames(IID_NULL, names, 1, kLocaleUserDefault, &dispid);
+    hr = server::guarded_call(&IDispatch::GetIDsOfNames, transform, IID_NULL, names, 1u, kLocaleUserDefault, &dispid)
+             .value_or(E_INVALIDARG);
   } catch (...) {
     hr = E_INVALIDARG;
   }

@@ -15,9 +15,11 @@ namespace zx::server {
 
 // ---- module lock ---------------------------------------------------------------------------------
 // The count of live objects plus LockServer locks; DllCanUnloadNow answers S_OK at zero. Cached
-// class objects do not count, or the module could never be unloaded.
+// class objects do not count, or the module could never be unloaded. lock_module/unlock_module count
+// objects; lock_server counts LockServer calls on their own, an unlock without a lock doing nothing.
 void lock_module() noexcept;
 void unlock_module() noexcept;
+void lock_server(bool lock) noexcept;
 LONG module_lock_count() noexcept;
 
 // ---- the boundary idiom ----------------------------------------------------------------------------

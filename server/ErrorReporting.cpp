@@ -37,7 +37,7 @@ HRESULT ReportError(REFCLSID clsid, LPCOLESTR description, REFIID iid, HRESULT h
   return hr == S_OK ? DISP_E_EXCEPTION : hr;
 }
 
-HRESULT ReportCollectionError(UINT /*messageNumber*/, REFIID iid, ...) noexcept {
+HRESULT ReportCollectionError(UINT /*messageNumber*/, IID iid, ...) noexcept {
   constexpr size_t kFormatBuffer = 65536;
   TextBuffer text;
   HRESULT hr = text.reserve(kFormatBuffer - 1, false);

@@ -41,7 +41,8 @@ inline HRESULT ReportError(REFCLSID clsid, const std::u16string& description, RE
 // printf-style formatter with the extra arguments, which it has no placeholders for), GUID = iid,
 // no source. messageNumber is not used. Returns S_OK once the record is set, E_OUTOFMEMORY when the
 // text heap is absent or exhausted; the collection's methods return their own codes regardless.
-HRESULT ReportCollectionError(UINT messageNumber, REFIID iid, ...) noexcept;
+// The IID is taken by value: va_start after a reference parameter is undefined behaviour.
+HRESULT ReportCollectionError(UINT messageNumber, IID iid, ...) noexcept;
 
 // The description of a failing GDI+ call. With systemError 0: "GDI+ error occured in <method> method
 // of the <object> object. If you get this error, please contact <support>. Error message: <status
@@ -67,8 +68,8 @@ class SE_Exception {
 
 // Marks a guarded region: installs TranslateSeException as the thread's translator (and leaves it
 // installed), so a machine fault while the object lives throws SE_Exception. Use guarded_call, which
-// holds one of these; only code that must guard a call it cannot name (a foreign object's method)
-// holds one directly.
+// holds one of these; a foreign object's method is guarded by passing the member itself
+// (guarded_call(&IDispatch::GetIDsOfNames, object, ...)).
 class GuardedPixels {
  public:
   GuardedPixels() noexcept { _set_se_translator(TranslateSeException); }

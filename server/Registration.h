@@ -1,5 +1,5 @@
 // Zentarix — MIT licence.
-// What registration needs besides the class table: the type library's descriptor, and a test hook.
+// What registration needs besides the class table: the type library's descriptor.
 #pragma once
 #include <winreg.h>
 
@@ -9,7 +9,3 @@ namespace zx::server {
 const ZX_TYPELIB_DESC& type_library() noexcept;
 
 }  // namespace zx::server
-
-// Makes DllRegisterServer / DllUnregisterServer see the component category manager fail with hr
-// (S_OK restores it). The platform's manager is always there, so its absence cannot be staged otherwise.
-STDAPI_(void) ZxServerFailCategoryManagerForTesting(HRESULT hr);

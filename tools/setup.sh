@@ -6,12 +6,14 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   g++ cmake make pkg-config python3
   libjpeg62-turbo-dev libpng-dev libgif-dev libtiff-dev liblcms2-dev zlib1g-dev uuid-dev
-  libcairo2-dev libpango1.0-dev fonts-liberation2 fonts-dejavu-core
+  libcairo2-dev libfontconfig-dev libfreetype-dev libharfbuzz-dev fonts-liberation2 fonts-dejavu-core  # vector drawing and text
   libgtest-dev libgmock-dev libbenchmark-dev
   python3-pil libjpeg-turbo-progs  # bench/load_bench.sh only: the decoders LoadFile is timed against
   imagemagick  # bench/save_bench.sh only: the 216-colour PNG that the octree encoder is timed against
   libvips-tools  # bench/transform_bench.sh only: vips resize, rot and gaussblur, timed side by side
   graphicsmagick  # bench/draw_bench.sh only: gm drawing the same scene from bench/drawing/scene.mvg
+  python3-venv python3-pytest python3-numpy  # the Python client's tests (a venv that sees these)
+  dpkg-dev  # tools/package.sh: dpkg-shlibdeps works out the DEB's dependencies
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -32,6 +32,14 @@ constexpr WORD SUBLANG_DEFAULT = 0x01;
 constexpr WORD SUBLANG_ENGLISH_US = 0x01;
 constexpr LANGID MAKELANGID(WORD primary, WORD sub) { return static_cast<LANGID>((sub << 10) | primary); }
 
+// Renames lpReplacementFileName over lpReplacedFileName, first giving the replacement the replaced
+// file's permission bits, owner and group, as far as the caller may set them (as Windows keeps a
+// replaced file's attributes and security). lpBackupFileName must be null and dwReplaceFlags 0;
+// the last two arguments are reserved. FALSE with the last error set when the replaced file cannot
+// be examined or the rename fails; the replacement is then left where it was.
+STDAPI_(BOOL) ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileName, LPCWSTR lpBackupFileName,
+                           DWORD dwReplaceFlags, LPVOID lpExclude, LPVOID lpReserved);
+
 // Only FORMAT_MESSAGE_FROM_SYSTEM (with or without ALLOCATE_BUFFER / IGNORE_INSERTS /
 // ARGUMENT_ARRAY) is supported: the system message table holds the English Windows texts, ending in
 // "\r\n", for the Win32 codes this platform produces (and for their HRESULT_FROM_WIN32 forms and the

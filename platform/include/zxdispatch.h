@@ -84,6 +84,12 @@ constexpr VARIANT ZxStaticDefaultR8(DOUBLE v) {
   r.dblVal = v;
   return r;
 }
+constexpr VARIANT ZxStaticDefaultNull(VARTYPE interfaceType) {  // VT_DISPATCH or VT_UNKNOWN, no object
+  VARIANT r{};
+  r.vt = interfaceType;
+  r.punkVal = nullptr;
+  return r;
+}
 constexpr VARIANT ZxStaticDefaultBstr(const OLECHAR* literal) {
   VARIANT r{};
   r.vt = VT_BSTR;

@@ -18,12 +18,12 @@ constexpr double kAlphaFactor = 1.0 / 65025.0;
 constexpr double kLogicalFactor = static_cast<double>(1.0f / 65025.0f);
 
 // d + trunc((t - d) * f); the result stays between d and t because 0 <= f <= 1.
-inline uint8_t step_towards(uint8_t d, int t, double f) noexcept {
+inline uint8_t step_towards(uint8_t d, int t, double f) {
   return static_cast<uint8_t>(d + static_cast<int>((t - d) * f));
 }
 
 template <class Op>
-void combine_logical(ConstPixelView src, PixelView dst, uint8_t opacity, Op op) noexcept {
+void combine_logical(ConstPixelView src, PixelView dst, uint8_t opacity, Op op) {
   for (int y = 0; y < dst.height; ++y) {
     const uint8_t* s = src.row_bytes(y);
     uint8_t* d = dst.row_bytes(y);
@@ -38,7 +38,7 @@ void combine_logical(ConstPixelView src, PixelView dst, uint8_t opacity, Op op) 
 // Four pixels per step in double precision, bit-for-bit the reference: the same products, the same
 // truncation (cvttpd), integer adds.
 __attribute__((target("avx2"))) void combine_alpha_argb32_avx2(ConstPixelView src, PixelView dst,
-                                                                uint8_t opacity) noexcept {
+                                                                uint8_t opacity) {
   const __m128i o4 = _mm_set1_epi32(opacity);
   const __m256d k = _mm256_set1_pd(kAlphaFactor);
   const __m256i pick = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
@@ -82,7 +82,7 @@ __attribute__((target("avx2"))) void combine_alpha_argb32_avx2(ConstPixelView sr
   }
 }
 
-bool cpu_has_avx2() noexcept {
+bool cpu_has_avx2() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
 }
@@ -90,7 +90,7 @@ bool cpu_has_avx2() noexcept {
 
 }  // namespace
 
-ClippedRects clip_placement(int ws, int hs, int wd, int hd, int32_t x, int32_t y) noexcept {
+ClippedRects clip_placement(int ws, int hs, int wd, int hd, int32_t x, int32_t y) {
   // 64-bit intermediates: -X of INT32_MIN and the size differences must not overflow.
   const int64_t X = x, Y = y;
   ClippedRects r;
@@ -103,7 +103,7 @@ ClippedRects clip_placement(int ws, int hs, int wd, int hd, int32_t x, int32_t y
   return r;
 }
 
-void combine_alpha_argb32_reference(ConstPixelView src, PixelView dst, uint8_t opacity) noexcept {
+void combine_alpha_argb32_reference(ConstPixelView src, PixelView dst, uint8_t opacity) {
   for (int y = 0; y < dst.height; ++y) {
     const uint8_t* s = src.row_bytes(y);
     uint8_t* d = dst.row_bytes(y);
@@ -114,7 +114,7 @@ void combine_alpha_argb32_reference(ConstPixelView src, PixelView dst, uint8_t o
   }
 }
 
-bool combine_alpha_argb32_is_vectorised() noexcept {
+bool combine_alpha_argb32_is_vectorised() {
 #ifdef ZX_HAVE_X86
   return cpu_has_avx2();
 #else
@@ -122,24 +122,24 @@ bool combine_alpha_argb32_is_vectorised() noexcept {
 #endif
 }
 
-void combine_alpha_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) noexcept {
+void combine_alpha_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) {
 #ifdef ZX_HAVE_X86
   if (cpu_has_avx2()) return combine_alpha_argb32_avx2(src, dst, opacity);
 #endif
   combine_alpha_argb32_reference(src, dst, opacity);
 }
 
-void combine_and_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) noexcept {
+void combine_and_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) {
   combine_logical(src, dst, opacity, [](int s, int d) { return s & d; });
 }
-void combine_xor_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) noexcept {
+void combine_xor_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) {
   combine_logical(src, dst, opacity, [](int s, int d) { return s ^ d; });
 }
-void combine_or_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) noexcept {
+void combine_or_argb32(ConstPixelView src, PixelView dst, uint8_t opacity) {
   combine_logical(src, dst, opacity, [](int s, int d) { return s | d; });
 }
 
-void combine_dissolve_argb32(ConstPixelView src, PixelView dst, uint8_t opacity, DissolveGenerator& gen) noexcept {
+void combine_dissolve_argb32(ConstPixelView src, PixelView dst, uint8_t opacity, DissolveGenerator& gen) {
   const double p = opacity * (1.0 / 255.0);
   for (int y = 0; y < dst.height; ++y) {
     const uint8_t* s = src.row_bytes(y);

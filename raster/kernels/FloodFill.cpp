@@ -8,7 +8,7 @@
 
 namespace zx::raster::kernels {
 
-uint32_t colour_distance(uint32_t p, uint32_t q) noexcept {
+uint32_t colour_distance(uint32_t p, uint32_t q) {
   // Unsigned wrap-around is intended: the square of a wrapped difference equals the square of the
   // true one modulo 2^32, and every sum here is far below 2^32.
   const uint32_t dr = red_of(p) - red_of(q);
@@ -19,7 +19,7 @@ uint32_t colour_distance(uint32_t p, uint32_t q) noexcept {
   return (3 * dr * dr + 4 * dg * dg + 2 * db * db) / 9;
 }
 
-uint32_t flood_fill_recolour(uint32_t pixel, uint32_t distance, const FloodFillParams& params) noexcept {
+uint32_t flood_fill_recolour(uint32_t pixel, uint32_t distance, const FloodFillParams& params) {
   uint32_t result = params.new_colour;
   if (params.halftones) {
     const double tol = params.tolerance;
@@ -50,8 +50,8 @@ namespace {
 struct DistanceMemo {
   uint32_t pixel;
   uint32_t distance;
-  explicit DistanceMemo(uint32_t target) noexcept : pixel(target), distance(colour_distance(target, target)) {}
-  uint32_t operator()(uint32_t p, uint32_t target) noexcept {
+  explicit DistanceMemo(uint32_t target) : pixel(target), distance(colour_distance(target, target)) {}
+  uint32_t operator()(uint32_t p, uint32_t target) {
     if (p != pixel) {
       pixel = p;
       distance = colour_distance(p, target);
@@ -64,7 +64,7 @@ struct RecolourMemo {
   bool valid = false;
   uint32_t pixel = 0;
   uint32_t result = 0;
-  uint32_t operator()(uint32_t p, uint32_t d, const FloodFillParams& params) noexcept {
+  uint32_t operator()(uint32_t p, uint32_t d, const FloodFillParams& params) {
     if (!valid || p != pixel) {
       valid = true;
       pixel = p;

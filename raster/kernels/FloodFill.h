@@ -9,7 +9,7 @@ namespace zx::raster::kernels {
 
 // Squared-distance-like measure of two colour values (alpha ignored), in unsigned 32-bit
 // arithmetic with truncating divisions; compared against tolerance * tolerance.
-uint32_t colour_distance(uint32_t p, uint32_t q) noexcept;
+uint32_t colour_distance(uint32_t p, uint32_t q);
 
 enum class FillMode {
   until_colour = 0,  // fill until a pixel near TargetColor (a border) is met
@@ -34,6 +34,6 @@ void flood_fill_argb32(PixelView image, const FloodFillParams& params);
 
 // The colour a reached pixel gets: NewColor, or with halftones a blend whose weight falls off with
 // the distance from the target (mode 1) or rises with the distance from the border (mode 0).
-uint32_t flood_fill_recolour(uint32_t pixel, uint32_t distance, const FloodFillParams& params) noexcept;
+uint32_t flood_fill_recolour(uint32_t pixel, uint32_t distance, const FloodFillParams& params);
 
 }  // namespace zx::raster::kernels

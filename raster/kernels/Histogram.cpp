@@ -13,16 +13,16 @@
 namespace zx::raster::kernels {
 namespace {
 
-double clamp_channel(double v) noexcept { return std::clamp(v, 0.0, 255.0); }
+double clamp_channel(double v) { return std::clamp(v, 0.0, 255.0); }
 
-double lightness_of(uint32_t g, uint32_t r, uint32_t b) noexcept { return 0.59 * g + 0.3 * r + 0.11 * b; }
-double intensity_of(uint32_t sum) noexcept { return sum * 0.3333333333333333; }
+double lightness_of(uint32_t g, uint32_t r, uint32_t b) { return 0.59 * g + 0.3 * r + 0.11 * b; }
+double intensity_of(uint32_t sum) { return sum * 0.3333333333333333; }
 
 // The products of each channel, computed exactly as the per-pixel formula computes them, so a sum
 // of table entries in the formula's order is the formula's value to the last bit.
 struct LightnessTables {
   std::array<double, 256> g, r, b;
-  LightnessTables() noexcept {
+  LightnessTables() {
     for (uint32_t v = 0; v < 256; ++v) {
       g[v] = 0.59 * v;
       r[v] = 0.3 * v;
@@ -32,14 +32,14 @@ struct LightnessTables {
 };
 struct IntensityTable {
   std::array<uint8_t, 766> bin;
-  IntensityTable() noexcept {
+  IntensityTable() {
     for (uint32_t s = 0; s < bin.size(); ++s) bin[s] = static_cast<uint8_t>(clamp_channel(intensity_of(s)));
   }
 };
 
 // Four interleaved partial counts keep consecutive equal bins from waiting on each other's stores.
 template <class BinOf>
-void count(ConstPixelView image, int32_t bins[256], BinOf bin_of) noexcept {
+void count(ConstPixelView image, int32_t bins[256], BinOf bin_of) {
   int32_t partial[4][256] = {};
   for (int y = 0; y < image.height; ++y) {
     const uint32_t* row = image.row(y);
@@ -58,7 +58,7 @@ void count(ConstPixelView image, int32_t bins[256], BinOf bin_of) noexcept {
 #ifdef ZX_HAVE_X86
 // Lightness of four pixels at a time: the same three products and two additions in the same order
 // as the formula, in double precision, so every bin matches the scalar path exactly.
-__attribute__((target("avx2"))) void count_lightness_avx2(ConstPixelView image, int32_t bins[256]) noexcept {
+__attribute__((target("avx2"))) void count_lightness_avx2(ConstPixelView image, int32_t bins[256]) {
   int32_t partial[4][256] = {};
   const __m256d kg = _mm256_set1_pd(0.59), kr = _mm256_set1_pd(0.3), kb = _mm256_set1_pd(0.11);
   const __m256d lo = _mm256_setzero_pd(), hi = _mm256_set1_pd(255.0);
@@ -85,7 +85,7 @@ __attribute__((target("avx2"))) void count_lightness_avx2(ConstPixelView image, 
   for (int i = 0; i < 256; ++i) bins[i] += partial[0][i] + partial[1][i] + partial[2][i] + partial[3][i];
 }
 
-bool cpu_has_avx2() noexcept {
+bool cpu_has_avx2() {
   static const bool has = __builtin_cpu_supports("avx2");
   return has;
 }
@@ -93,7 +93,7 @@ bool cpu_has_avx2() noexcept {
 
 }  // namespace
 
-int histogram_bin(HistogramKind kind, uint32_t p) noexcept {
+int histogram_bin(HistogramKind kind, uint32_t p) {
   switch (kind) {
     case HistogramKind::lightness:
       return static_cast<int>(clamp_channel(lightness_of(green_of(p), red_of(p), blue_of(p))));
@@ -109,7 +109,7 @@ int histogram_bin(HistogramKind kind, uint32_t p) noexcept {
   return 0;
 }
 
-bool histogram_argb32(ConstPixelView image, int kind, int32_t bins[256]) noexcept {
+bool histogram_argb32(ConstPixelView image, int kind, int32_t bins[256]) {
   switch (static_cast<HistogramKind>(kind)) {
     case HistogramKind::lightness: {
 #ifdef ZX_HAVE_X86

@@ -14,8 +14,8 @@ struct PixelView {
   int height = 0;
   ptrdiff_t stride = 0;
 
-  uint8_t* row_bytes(int y) const noexcept { return data + static_cast<ptrdiff_t>(y) * stride; }
-  uint32_t* row(int y) const noexcept { return reinterpret_cast<uint32_t*>(row_bytes(y)); }
+  uint8_t* row_bytes(int y) const { return data + static_cast<ptrdiff_t>(y) * stride; }
+  uint32_t* row(int y) const { return reinterpret_cast<uint32_t*>(row_bytes(y)); }
 };
 
 struct ConstPixelView {
@@ -25,17 +25,17 @@ struct ConstPixelView {
   ptrdiff_t stride = 0;
 
   ConstPixelView() = default;
-  ConstPixelView(const uint8_t* d, int w, int h, ptrdiff_t s) noexcept : data(d), width(w), height(h), stride(s) {}
-  ConstPixelView(const PixelView& v) noexcept : data(v.data), width(v.width), height(v.height), stride(v.stride) {}  // NOLINT
+  ConstPixelView(const uint8_t* d, int w, int h, ptrdiff_t s) : data(d), width(w), height(h), stride(s) {}
+  ConstPixelView(const PixelView& v) : data(v.data), width(v.width), height(v.height), stride(v.stride) {}  // NOLINT
 
-  const uint8_t* row_bytes(int y) const noexcept { return data + static_cast<ptrdiff_t>(y) * stride; }
-  const uint32_t* row(int y) const noexcept { return reinterpret_cast<const uint32_t*>(row_bytes(y)); }
+  const uint8_t* row_bytes(int y) const { return data + static_cast<ptrdiff_t>(y) * stride; }
+  const uint32_t* row(int y) const { return reinterpret_cast<const uint32_t*>(row_bytes(y)); }
 };
 
 // Colour value channels (ARGB in a 32-bit value, B G R A in memory on this little-endian platform).
-constexpr uint32_t alpha_of(uint32_t c) noexcept { return c >> 24; }
-constexpr uint32_t red_of(uint32_t c) noexcept { return (c >> 16) & 0xFF; }
-constexpr uint32_t green_of(uint32_t c) noexcept { return (c >> 8) & 0xFF; }
-constexpr uint32_t blue_of(uint32_t c) noexcept { return c & 0xFF; }
+constexpr uint32_t alpha_of(uint32_t c) { return c >> 24; }
+constexpr uint32_t red_of(uint32_t c) { return (c >> 16) & 0xFF; }
+constexpr uint32_t green_of(uint32_t c) { return (c >> 8) & 0xFF; }
+constexpr uint32_t blue_of(uint32_t c) { return c & 0xFF; }
 
 }  // namespace zx::raster::kernels

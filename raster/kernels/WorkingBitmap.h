@@ -14,10 +14,10 @@ namespace zx::raster::kernels {
 //
 // src and dst have the same width and height, 32 bpp ARGB rows (B, G, R, A bytes); they may be the
 // same memory (in place). One pass: each source pixel is read once and each target pixel written once.
-void compose_over_transparent_argb32(ConstPixelView src, PixelView dst) noexcept;
+void compose_over_transparent_argb32(ConstPixelView src, PixelView dst);
 
 // The plain per-pixel definition of the above; the entry point may take a wider path but must give
 // the same bytes (the tests compare both).
-void compose_over_transparent_argb32_reference(ConstPixelView src, PixelView dst) noexcept;
+void compose_over_transparent_argb32_reference(ConstPixelView src, PixelView dst);
 
 }  // namespace zx::raster::kernels

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -27,8 +28,9 @@ struct RunResult {
   std::string output;  // stdout and stderr together
 };
 
-RunResult run(const std::string& args) {
-  std::string cmd = kRegsvr + " " + args + " 2>&1";
+// Runs zxregsvr with args; envPrefix (an `env ...` command) changes its environment.
+RunResult run(const std::string& args, const std::string& envPrefix = "") {
+  std::string cmd = envPrefix + kRegsvr + " " + args + " 2>&1";
   FILE* pipe = popen(cmd.c_str(), "r");
   RunResult r{-1, {}};
   if (!pipe) return r;
@@ -183,7 +185,8 @@ TEST(Zxregsvr, ReportsEachKindOfFailureWithItsExitCode) {
   EXPECT_EQ(missing.exitCode, 3);
   EXPECT_NE(missing.output.find("could not be loaded"), std::string::npos) << missing.output;
 
-  const std::string noEntry = std::string(ZX_BINARY_DIR) + "/lib/libzxcom.so";
+  // zxregsvr names the file the link leads to (the versioned runtime).
+  const std::string noEntry = std::filesystem::canonical(std::string(ZX_BINARY_DIR) + "/lib/libzxcom.so").string();
   RunResult entry = run(noEntry);
   EXPECT_EQ(entry.exitCode, 4);
   EXPECT_EQ(entry.output, "zxregsvr: " + noEntry + " was loaded, but the entry point DllRegisterServer was not found.\n");
@@ -199,6 +202,26 @@ TEST(Zxregsvr, ReportsEachKindOfFailureWithItsExitCode) {
   EXPECT_EQ(silent.output, "");
   EXPECT_EQ(run("").exitCode, 2);
   EXPECT_FALSE(zx::test::key_exists(u"CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}"));
+}
+
+TEST(Zxregsvr, WritesThePerUserRegistryUnlessToldToWriteTheMachinesOne) {
+  zx::test::ScopedRegistries files;
+  const std::string clsidKey = "[CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}]";
+  ASSERT_EQ(run(kModule).exitCode, 0);
+  EXPECT_NE(zx::test::file_text(files.user()).find(clsidKey), std::string::npos);
+  EXPECT_EQ(zx::test::file_text(files.machine()), "<missing>");
+  ASSERT_EQ(run("/m " + kModule).exitCode, 0);
+  ASSERT_EQ(run("/u " + kModule).exitCode, 0);
+  EXPECT_EQ(zx::test::file_text(files.user()).find(clsidKey), std::string::npos);
+  EXPECT_NE(zx::test::file_text(files.machine()).find(clsidKey), std::string::npos);
+  ASSERT_EQ(run("--machine /u " + kModule).exitCode, 0);
+  EXPECT_EQ(zx::test::file_text(files.machine()).find(clsidKey), std::string::npos);
+
+  RunResult homeless = run(kModule, "env -u HOME -u XDG_DATA_HOME ");
+  EXPECT_EQ(homeless.exitCode, 6);
+  EXPECT_EQ(homeless.output,
+            "zxregsvr: there is no per-user registry: neither HOME nor XDG_DATA_HOME is set to a folder. Use /m to "
+            "write the machine-wide registry.\n");
 }
 
 }  // namespace

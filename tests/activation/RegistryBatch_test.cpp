@@ -12,6 +12,8 @@
 #include <string>
 #include <thread>
 
+#include "TestRegistry.h"
+#include "comcat.h"
 #include "objbase.h"
 #include "temp_registry.h"
 #include "zx/com.h"
@@ -280,10 +282,6 @@ class ServerModule {
     auto* fn = m_handle ? reinterpret_cast<HRESULT (*)()>(::dlsym(m_handle, entry)) : nullptr;
     return fn ? fn() : E_NOTIMPL;
   }
-  void fail_category_manager(HRESULT hr) const {
-    if (auto* fn = reinterpret_cast<void (*)(HRESULT)>(::dlsym(m_handle, "ZxServerFailCategoryManagerForTesting")))
-      fn(hr);
-  }
   explicit operator bool() const { return SUCCEEDED(m_com) && m_handle != nullptr; }
 
  private:
@@ -326,10 +324,10 @@ TEST_F(RegistryBatch, ServerRegistrationAndUnregistrationReplaceTheFileOnceEach)
 TEST_F(RegistryBatch, FailedServerRegistrationClosesItsBatch) {
   ServerModule module;
   ASSERT_TRUE(module) << ::dlerror();
-  module.fail_category_manager(REGDB_E_CLASSNOTREG);
+  zx::test::refuse_class(CLSID_StdComponentCategoriesMgr, REGDB_E_CLASSNOTREG);
   const ULONG writes = ZxRegFileReplacementCount();
   EXPECT_EQ(module.call("DllRegisterServer"), DISP_E_EXCEPTION);
-  module.fail_category_manager(S_OK);
+  zx::test::refuse_class(CLSID_NULL, S_OK);
   EXPECT_EQ(ZxRegEndBatch(TRUE), E_UNEXPECTED);
   EXPECT_EQ(ZxRegFileReplacementCount(), writes);  // nothing was written before the failure
   EXPECT_EQ(write_default(u"Zx.After", u"free"), ERROR_SUCCESS);

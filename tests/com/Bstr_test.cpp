@@ -47,7 +47,7 @@ TEST(Bstr, OddByteLengthKeepsItsBytesAndTwoNulsFollow) {
   const auto* p = reinterpret_cast<const unsigned char*>(s);
   EXPECT_EQ(std::memcmp(p, bytes, 5), 0);
   EXPECT_EQ(p[5], 0);
-  EXPECT_EQ(p[6], 0);
+  EXPECT_EQ(s[3], 0) << "read as OLECHARs, the string ends in a whole wide NUL";
   SysFreeString(s);
 }
 
@@ -71,6 +71,11 @@ TEST(Bstr, ReallocReplacesAndMayReadFromTheOldString) {
   ASSERT_TRUE(SysReAllocString(&s, u"xy"));
   EXPECT_EQ(std::u16string(s), u"xy");
   EXPECT_EQ(SysStringLen(s), 2u);
+  // Growing from its own text reads only what the old string holds; the rest is zero.
+  ASSERT_TRUE(SysReAllocStringLen(&s, s, 1u << 22));
+  EXPECT_EQ(SysStringLen(s), 1u << 22);
+  EXPECT_EQ(std::u16string(s), u"xy");
+  EXPECT_EQ(std::u16string_view(s + 2, 8), std::u16string_view(u"\0\0\0\0\0\0\0\0", 8));
   EXPECT_FALSE(SysReAllocString(nullptr, u"x"));
   SysFreeString(s);
   SysFreeString(nullptr);

@@ -116,17 +116,35 @@ TEST(SafeArray, VartypeIsStoredInTheFourBytesBeforeTheDescriptor) {
   zx::SafeArray disp(SafeArrayCreateVector(VT_DISPATCH, 0, 1));
   ASSERT_EQ(SafeArrayGetVartype(disp.get(), &vt), S_OK);
   EXPECT_EQ(vt, VT_DISPATCH);
-  EXPECT_EQ(disp.get()->fFeatures, FADF_HAVEIID | FADF_DISPATCH);
+  EXPECT_EQ(disp.get()->fFeatures, FADF_HAVEIID | FADF_DISPATCH | FADF_CREATEVECTOR);
   zx::SafeArray var(SafeArrayCreateVector(VT_VARIANT, 0, 1));
   ASSERT_EQ(SafeArrayGetVartype(var.get(), &vt), S_OK);
   EXPECT_EQ(vt, VT_VARIANT);
-  EXPECT_EQ(var.get()->fFeatures, FADF_HAVEVARTYPE | FADF_VARIANT);
+  EXPECT_EQ(var.get()->fFeatures, FADF_HAVEVARTYPE | FADF_VARIANT | FADF_CREATEVECTOR);
   EXPECT_EQ(var.get()->cbElements, sizeof(VARIANT));
 
   SAFEARRAY* bare = nullptr;
   ASSERT_EQ(SafeArrayAllocDescriptor(1, &bare), S_OK);
   EXPECT_EQ(SafeArrayGetVartype(bare, &vt), E_INVALIDARG);
   EXPECT_EQ(SafeArrayDestroyDescriptor(bare), S_OK);
+}
+
+TEST(SafeArray, DescriptorsCarryTheTypeAloneAndAcceptEmptyAndNull) {
+  const struct {
+    VARTYPE vt;
+    USHORT features;
+    ULONG size;
+  } cases[] = {{VT_BSTR, FADF_HAVEVARTYPE, sizeof(BSTR)},  {VT_VARIANT, FADF_HAVEVARTYPE, sizeof(VARIANT)},
+               {VT_UNKNOWN, FADF_HAVEIID, sizeof(void*)}, {VT_I4, FADF_HAVEVARTYPE, 4},
+               {VT_EMPTY, FADF_HAVEVARTYPE, 0},           {VT_NULL, FADF_HAVEVARTYPE, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.vt);
+    SAFEARRAY* psa = nullptr;
+    ASSERT_EQ(SafeArrayAllocDescriptorEx(c.vt, 1, &psa), S_OK);
+    EXPECT_EQ(psa->fFeatures, c.features);
+    EXPECT_EQ(psa->cbElements, c.size);
+    EXPECT_EQ(SafeArrayDestroyDescriptor(psa), S_OK);
+  }
 }
 
 TEST(SafeArray, DescriptorAndDataCanBeBuiltInSteps) {
@@ -225,6 +243,17 @@ TEST(SafeArray, CopyOfPlainValuesCopiesTheBytes) {
   SAFEARRAY* none = reinterpret_cast<SAFEARRAY*>(1);
   EXPECT_EQ(SafeArrayCopy(nullptr, &none), S_OK);
   EXPECT_EQ(none, nullptr);
+
+  // A fixed-size array's copy may change its size; a descriptor without data is no array to copy.
+  sa.get()->fFeatures |= FADF_FIXEDSIZE;
+  ASSERT_EQ(SafeArrayCopy(sa.get(), copy.put()), S_OK);
+  EXPECT_EQ(copy.get()->fFeatures & FADF_FIXEDSIZE, 0);
+  SAFEARRAY* bare = nullptr;
+  ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_I4, 1, &bare), S_OK);
+  none = reinterpret_cast<SAFEARRAY*>(1);
+  EXPECT_EQ(SafeArrayCopy(bare, &none), E_INVALIDARG);
+  EXPECT_EQ(none, nullptr);
+  SafeArrayDestroyDescriptor(bare);
 }
 
 TEST(SafeArray, CreateRefusesUnknownElementTypesAndNoDimensions) {

@@ -94,6 +94,11 @@ TEST(OptionConverters, BooleanFloatTextAndString) {
   float f = 0;
   EXPECT_EQ(encoding::variant_to_float(Text(u"300.5"), f), S_OK);
   EXPECT_FLOAT_EQ(f, 300.5f);
+  VARIANT i1{};
+  i1.vt = VT_I1;
+  i1.cVal = static_cast<CHAR>(0xC8);
+  EXPECT_EQ(encoding::variant_to_float(i1, f), S_OK);
+  EXPECT_EQ(f, 200.0f);  // read unsigned, as the integer reading's own type list is not
   VARIANT ui4{};
   ui4.vt = VT_UI4;
   ui4.ulVal = 0xFFFFFFFFu;

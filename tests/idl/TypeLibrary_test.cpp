@@ -238,6 +238,14 @@ TEST(TypeLibrary, RasterObjectSlotsAndDispidsInVtableOrder) {
     EXPECT_EQ(table.members[i].dispid, slots[i].dispid);
     EXPECT_EQ(table.members[i].invkind, slots[i].kind);
   }
+  // The Encoder argument of both saves is optional with a null default, as clients read it.
+  for (UINT i : {1u, 3u}) {
+    const ZX_PARAM_DESC& encoder = table.members[i].params[1];
+    EXPECT_EQ(encoder.flags, ZX_PARAM_IN | ZX_PARAM_OPTIONAL | ZX_PARAM_HASDEFAULT);
+    ASSERT_NE(encoder.defaultValue, nullptr);
+    EXPECT_EQ(encoder.defaultValue->vt, VT_DISPATCH);
+    EXPECT_EQ(encoder.defaultValue->pdispVal, nullptr);
+  }
 }
 
 DISPID dispid_of(const ZX_DISPATCH_TABLE& table, std::u16string_view name) {

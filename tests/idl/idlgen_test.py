@@ -121,6 +121,7 @@ class Refuses(unittest.TestCase):
         self.assertRefused(in_itf('[id(1), propput] HRESULT A();'), 3, "value as the last [in] parameter")
         self.assertRefused(in_itf('[id(1)] HRESULT A([in, defaultvalue("x")] long v);'), 3, "does not suit")
         self.assertRefused(in_itf('[id(1)] HRESULT A([in, defaultvalue(nope)] long v);'), 3, "no enumeration member")
+        self.assertRefused(in_itf('[id(1)] HRESULT A([in, defaultvalue(1)] IDispatch* p);'), 3, "does not suit")
         self.assertRefused(LIB_HEAD + '[object, uuid(1-2)] interface IY : IUnknown { };\n};', 2, "malformed uuid")
         self.assertRefused(LIB_HEAD + '[object, uuid(11111111-2222-3333-4444-555555555556)] interface IY : IZ {};\n};',
                            2, "base interface 'IZ'")

@@ -230,6 +230,19 @@ TEST(LoadFile, MissingFileAndEmptyNameFailToDecode) {
   EXPECT_EQ(current_file_type(raster.get()), oftBMP);
 }
 
+TEST(LoadFile, AnythingButARegularFileFailsWithoutWaitingOnIt) {
+  const std::string fifo = scratch_dir() + "/pipe.gif";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {fifo, scratch_dir(), std::string("/dev/zero")}) {
+    SCOPED_TRACE(name);
+    ComPtr<IRasterObject> raster = raster_with_bmp();
+    alarm(20);  // a load that waits on the FIFO ends the test instead of hanging it
+    expect_report(load_file(raster.get(), name), E_FAIL, kCannotLoadFile + to_utf16(name));
+    alarm(0);
+    EXPECT_TRUE(has_no_image(raster.get()));
+  }
+}
+
 TEST(LoadFile, ShortGifSignatureIsNotRefusedByTheGate) {
   // "GIF" alone is fewer than four bytes: the gate reads no signature and the decoder fails.
   const std::string path = write_scratch("short.gif", {'G', 'I', 'F'});

@@ -11,7 +11,7 @@
 namespace zx::raster::kernels {
 namespace {
 
-using Kernel = void (*)(ConstPixelView, PixelView) noexcept;
+using Kernel = void (*)(ConstPixelView, PixelView);
 
 struct Path {
   const char* name;

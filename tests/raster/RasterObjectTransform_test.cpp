@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
 // ApplyTransform through its three ways: IGDIPlusTransform, IPictureTransform and late-bound "Apply".
 #include <olectl.h>
+#include <sys/mman.h>
 #include <wingdi.h>
 
 #include <atomic>
@@ -42,8 +43,15 @@ class TestObject : public Itf {
 // channels (alpha kept), so both the sizes and the pixel order are checked on the way back.
 class DispatchTransform : public TestObject<IDispatch> {
  public:
-  enum class Behaviour { transpose, no_apply, fault_in_lookup, lookup_fails, no_output, invoke_fails, one_dimension };
+  enum class Behaviour {
+    transpose, no_apply, fault_in_lookup, lookup_fails, no_output, invoke_fails, one_dimension, unreadable_output
+  };
   explicit DispatchTransform(Behaviour behaviour) : m_behaviour(behaviour) {}
+  ~DispatchTransform() override {
+    if (!m_unreadable) return;
+    *m_unreadable = {2, 0, 4, 0, nullptr, {}};
+    SafeArrayDestroy(m_unreadable);
+  }
 
   STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
     if (riid == IID_IUnknown || riid == IID_IDispatch) {
@@ -86,6 +94,15 @@ class DispatchTransform : public TestObject<IDispatch> {
     EXPECT_EQ(*out, nullptr);
     if (m_behaviour == Behaviour::invoke_fails) return E_ABORT;
     if (m_behaviour == Behaviour::no_output) return S_OK;
+    if (m_behaviour == Behaviour::unreadable_output) {
+      // Over a page nothing may read, and locked, so that the caller's SafeArrayDestroy leaves it.
+      static void* const page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      SafeArrayAllocDescriptor(2, &m_unreadable);
+      *m_unreadable = {2, FADF_STATIC, 4, 1, page, {{2, 0}}};
+      m_unreadable->rgsabound[1] = {2, 0};
+      *out = m_unreadable;
+      return S_OK;
+    }
     if (m_behaviour == Behaviour::one_dimension) {
       *out = SafeArrayCreateVector(VT_I4, 0, 4);
       return S_OK;
@@ -107,6 +124,7 @@ class DispatchTransform : public TestObject<IDispatch> {
 
  private:
   Behaviour m_behaviour;
+  SAFEARRAY* m_unreadable = nullptr;
 };
 
 // The in-process bitmap transform, which also has an "Apply" that must never be looked up.
@@ -272,6 +290,17 @@ TEST(RasterObjectTransform, OneDimensionalOutputIsAConversionFailure) {
                 u"If you see that error message, please contact " + support() +
                     u". Some error occured during array->bitmap conversion");
   EXPECT_EQ(read_pixels(raster.get()), std::vector<uint32_t>{0xFF0000FF});
+}
+
+TEST(RasterObjectTransform, OutputOverUnreadableMemoryFailsTheConversionAndNotTheProcess) {
+  ComPtr<IRasterObject> raster = make_raster(1, 1, {0xFF0000FF});
+  auto transform = make<DispatchTransform>(DispatchTransform::Behaviour::unreadable_output);
+  expect_report(raster->ApplyTransform(transform.get()), static_cast<HRESULT>(0xE0000206u),
+                u"If you see that error message, please contact " + support() +
+                    u". Some error occured during array->bitmap conversion");
+  LONG width = 0;
+  EXPECT_EQ(raster->get_Width(&width), E_FAIL) << "the image is gone, as after any failed conversion";
+  take_error();
 }
 
 TEST(RasterObjectTransform, FastPathWithOurBitmapIsNeverAskedForApply) {

@@ -51,7 +51,7 @@ TEST(RasterObjectState, SizeGettersTestTheImageBeforeThePointer) {
   EXPECT_EQ(raster->get_Height(nullptr), E_INVALIDARG);
 }
 
-TEST(RasterObjectState, EmptyImageArgumentErrorsKeepTheOldImage) {
+TEST(RasterObjectState, EmptyImageArgumentErrorsKeepTheOldImageAndAnImpossibleSizeIsOutOfMemory) {
   ComPtr<IRasterObject> raster = make_raster();
   ASSERT_EQ(raster->EmptyImage(3, 2, static_cast<LONG>(0xFF112233)), S_OK);
   expect_report(raster->EmptyImage(0, 10, -1), E_FAIL, kBadSize);
@@ -63,6 +63,15 @@ TEST(RasterObjectState, EmptyImageArgumentErrorsKeepTheOldImage) {
   EXPECT_EQ(height, 2);
   EXPECT_EQ(raster->get_Pixels(2, 1, &pixel), S_OK);
   EXPECT_EQ(static_cast<uint32_t>(pixel), 0xFF112233u);
+
+  // A size no memory can hold: the report names the cause, and the failed image measures 0 x 0.
+  expect_report(raster->EmptyImage(100000, 100000, -1), E_FAIL,
+                gdiplus_message(u"EmptyImage", u"RasterObject",
+                                u"Out of memory or GDI+ constructor error. GDI+ status code 3"));
+  EXPECT_EQ(raster->get_Width(&width), S_OK);
+  EXPECT_EQ(raster->get_Height(&height), S_OK);
+  EXPECT_EQ(width, 0);
+  EXPECT_EQ(height, 0);
 }
 
 TEST(RasterObjectState, EmptyImageWithoutColourIsOpaqueWhiteThroughDispatch) {
@@ -281,6 +290,7 @@ TEST(RasterObjectInternal, LendsTheBitmapAndTakesANewOneOver) {
 
   auto* replacement = new Gdiplus::Bitmap(5, 1, Gdiplus::PixelFormat32bppARGB);
   EXPECT_EQ(internal->SetDataPointer(reinterpret_cast<LONG*>(replacement)), S_OK);
+  EXPECT_EQ(internal->SetDataPointer(reinterpret_cast<LONG*>(replacement)), S_OK);  // the held one: kept
   LONG width = 0;
   EXPECT_EQ(raster->get_Width(&width), S_OK);
   EXPECT_EQ(width, 5);

@@ -1,6 +1,9 @@
 // Zentarix — MIT licence.
 // RasterObject.SaveFile and the options store: choosing the encoder, settings objects, whole-file replacement.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "SaveTestSupport.h"
 #include "TestRegistry.h"
@@ -405,6 +408,72 @@ TEST(SaveFileTarget, AFileThatCannotBeCreatedIsReportedWithTheSystemText) {
                 u"Cannot save file " + taken + u". Access is denied.\r\n");
   EXPECT_TRUE(fs::is_directory(folder / "taken.png"));
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"taken.png"});
+}
+
+// Saves as a user other than the files' owner: in a child process that gives root up (run by an
+// ordinary user, the child stays that user, whom the rows' permission bits refuse alike). The child
+// checks the result and the message; the caller checks the files.
+void save_as_other_user(IRasterObject* raster, const fs::path& file, HRESULT hr, const std::u16string& message) {
+  EXPECT_EXIT(
+      {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        clear_error();
+        const HRESULT got = save(raster, file);
+        const std::string said = to_utf8(take_error().description);
+        std::fprintf(stderr, "0x%08X \"%s\"", static_cast<unsigned>(got), said.c_str());
+        _exit(got == hr && said == to_utf8(message) ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST(SaveFileTarget, AFileIsReplacedOnlyAsItsPermissionsLinksAndNameAllow) {
+  const struct Case {
+    const char* what;
+    std::string name;
+    mode_t file, folder;
+    bool otherUser, replaced, linked;
+  } cases[] = {
+      {"a file the caller may not write, in a folder it may", "ro.png", 0444, 0777, true, false, false},
+      {"a writable file in a folder the caller may not write", "rw.png", 0666, 0555, true, true, false},
+      {"a file with a second name", "linked.png", 0644, 0755, false, true, true},
+      {"a name of 255 bytes", std::string(251, 'n') + ".png", 0644, 0755, false, true, false},
+  };
+  ComPtr<IRasterObject> raster = sample_raster();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    const fs::path file = folder / c.name;
+    write_bytes(file, "old");
+    if (c.linked) fs::create_hard_link(file, folder / "second-name");
+    ASSERT_EQ(chmod(file.c_str(), c.file) | chmod(folder.path().c_str(), c.folder), 0);
+    const std::u16string denied = u"Cannot save file " + to_utf16(file.string()) + u". Access is denied.\r\n";
+    if (c.otherUser) {
+      save_as_other_user(raster.get(), file, c.replaced ? S_OK : E_INVALIDARG, c.replaced ? u"" : denied);
+    } else {
+      EXPECT_EQ(save(raster.get(), file), S_OK);
+    }
+    chmod(folder.path().c_str(), 0700);  // so that the folder can be removed
+    EXPECT_EQ(file_bytes(file) != (Bytes{'o', 'l', 'd'}), c.replaced);
+    if (c.linked) {
+      EXPECT_EQ(file_bytes(folder / "second-name"), file_bytes(file));
+    }
+    EXPECT_EQ(folder.entries().size(), c.linked ? 2u : 1u);  // no temporary file left
+  }
+}
+
+TEST(SaveFileTarget, ReplacingKeepsTheFilesOwnerAndGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  TempFolder folder;
+  const fs::path file = folder / "theirs.png";
+  write_bytes(file, "old");
+  ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+  ComPtr<IRasterObject> raster = sample_raster();
+  ASSERT_EQ(save(raster.get(), file), S_OK);
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_TRUE(read_png(file_bytes(file)).ok);
 }
 
 TEST(SaveFileTarget, ANameWithAnEmbeddedNulIsRefusedInsteadOfCut) {

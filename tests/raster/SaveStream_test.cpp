@@ -3,6 +3,8 @@
 #include <asptlb.h>
 #include <objbase.h>
 
+#include <algorithm>
+
 #include "SaveTestSupport.h"
 #include "TestRegistry.h"
 
@@ -205,6 +207,43 @@ TEST(SaveStreamTarget, AFailedEncodingWritesNothingAndKeepsThePosition) {
   EXPECT_EQ(position(stream.get()), 2u);
   EXPECT_EQ(stream_bytes(stream.get()), (Bytes{'A', 'B'}));
   EXPECT_EQ(text(option(raster.get(), u"OutputFileType")), "Auto");
+}
+
+// A stream whose Write takes at most `limit` bytes a call, as any IStream may; Write is all a save
+// asks of it.
+struct StingyStream final : IStream {
+  explicit StingyStream(ULONG limit) : limit(limit) {}
+  ULONG limit;
+  Bytes bytes;
+  STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
+    *ppv = riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream ? this : nullptr;
+    return *ppv ? S_OK : E_NOINTERFACE;
+  }
+  STDMETHOD_(ULONG, AddRef)() override { return 2; }  // lives on the test's stack
+  STDMETHOD_(ULONG, Release)() override { return 1; }
+  STDMETHOD(Write)(const void* pv, ULONG cb, ULONG* written) override {
+    *written = std::min(cb, limit);
+    bytes.insert(bytes.end(), static_cast<const BYTE*>(pv), static_cast<const BYTE*>(pv) + *written);
+    return S_OK;
+  }
+  STDMETHOD(Read)(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
+  STDMETHOD(Seek)(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  STDMETHOD(SetSize)(ULARGE_INTEGER) override { return E_NOTIMPL; }
+  STDMETHOD(CopyTo)(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  STDMETHOD(Commit)(DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(Revert)() override { return E_NOTIMPL; }
+  STDMETHOD(LockRegion)(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(UnlockRegion)(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(Stat)(STATSTG*, DWORD) override { return E_NOTIMPL; }
+  STDMETHOD(Clone)(IStream**) override { return E_NOTIMPL; }
+};
+
+TEST(SaveStreamTarget, AStreamTakingPartOfEachWriteGetsTheWholeFileAndOneTakingNothingFails) {
+  ComPtr<IRasterObject> raster = sample_raster();
+  StingyStream partial(7), none(0);
+  EXPECT_EQ(raster->SaveStream(&partial, nullptr), S_OK);
+  EXPECT_EQ(partial.bytes, saved_to_stream(raster.get()));
+  EXPECT_EQ(raster->SaveStream(&none, nullptr), STG_E_WRITEFAULT);
 }
 
 TEST(SaveStreamResponse, OneBinaryWriteReceivesAllBytesAsAByteArray) {

@@ -2,6 +2,8 @@
 // GDI+ failure messages, the collection's error record and the text buffer on the text heap.
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "ErrorReporting.h"
 #include "TextHeap.h"
 #include "TestRegistry.h"
@@ -69,6 +71,13 @@ class CollectionError : public ::testing::Test {
   }
   void TearDown() override { zx::server::stop_text_heap(); }
 };
+
+// The extra arguments start after the IID, so it must not be a reference (va_start would be undefined).
+template <class R, class A, class B>
+constexpr bool takes_second_by_value(R (*)(A, B, ...)) {
+  return !std::is_reference_v<B>;
+}
+static_assert(takes_second_by_value(&zx::server::ReportCollectionError));
 
 TEST_F(CollectionError, RecordHoldsTheFixedTextTheIidAndNoSource) {
   const IID iid = {0xAABBCCDD, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};

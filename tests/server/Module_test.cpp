@@ -1,5 +1,6 @@
 // Zentarix — MIT licence.
 // The module through its exports: activation, caching, unloading and the registry it writes.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <comcat.h>
 #include <limits.h>
@@ -15,7 +16,6 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv);
 STDAPI DllCanUnloadNow();
 STDAPI DllRegisterServer();
 STDAPI DllUnregisterServer();
-STDAPI_(void) ZxServerFailCategoryManagerForTesting(HRESULT hr);
 
 namespace {
 
@@ -46,7 +46,7 @@ std::u16string module_file() {
 class ModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ZxServerFailCategoryManagerForTesting(S_OK);
+    zx::test::refuse_class(CLSID_NULL, S_OK);
     ASSERT_EQ(DllRegisterServer(), S_OK);
   }
 };
@@ -102,6 +102,17 @@ TEST(ModuleActivation, CanUnloadOnlyWithoutLiveObjectsOrServerLocks) {
   EXPECT_EQ(DllCanUnloadNow(), S_FALSE) << "a server lock is held";
   ASSERT_EQ(factory->LockServer(FALSE), S_OK);
   EXPECT_EQ(DllCanUnloadNow(), S_OK);
+
+  // Unlocks without locks are ignored: they neither pin the module nor hide a live object.
+  ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(DllCanUnloadNow(), S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IGUIDGen, a.put_void()), S_OK);
+  ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+}
+
+TEST(ModuleActivation, ExportsNoTestSeams) {
+  EXPECT_EQ(dlsym(RTLD_DEFAULT, "ZxServerFailCategoryManagerForTesting"), nullptr);
 }
 
 TEST_F(ModuleTest, ClassKeysFollowTheRegistrationLayoutWithProgIdsAsRegistered) {
@@ -201,10 +212,10 @@ TEST_F(ModuleTest, UnregisteringRemovesTheClassesAndKeepsTheCategory) {
 }
 
 TEST(ModuleRegistration, WithoutCategoryManagerNothingIsWrittenAndTheFailureIsReported) {
-  ZxServerFailCategoryManagerForTesting(REGDB_E_CLASSNOTREG);
+  zx::test::refuse_class(CLSID_StdComponentCategoriesMgr, REGDB_E_CLASSNOTREG);
   SetErrorInfo(0, nullptr);
   EXPECT_EQ(DllRegisterServer(), DISP_E_EXCEPTION);
-  ZxServerFailCategoryManagerForTesting(S_OK);
+  zx::test::refuse_class(CLSID_NULL, S_OK);
 
   ComPtr<IErrorInfo> record;
   ASSERT_EQ(GetErrorInfo(0, record.put()), S_OK);

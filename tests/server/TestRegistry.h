@@ -19,4 +19,8 @@ std::optional<std::u16string> read_value(const std::u16string& path, const OLECH
 void write_value(const std::u16string& path, const std::u16string& value);
 std::u16string guid_text(REFGUID guid);
 
+// Makes CoCreateInstance of clsid fail with hr for every caller in the process (CLSID_NULL: none).
+// Defined in RefuseClass.cpp, which a test executable links only when it needs this.
+void refuse_class(REFCLSID clsid, HRESULT hr);
+
 }  // namespace zx::test

@@ -4,8 +4,11 @@
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -100,6 +103,34 @@ void put_cached(Header* h) {
   if (evicted) unmap(evicted);
 }
 
+// The large blocks handed out and not yet freed, by start address, so that code about to give pixel
+// memory to a C library can tell our memory (which no one unmaps under it) from a caller's.
+struct LiveBlocks {
+  std::mutex lock;
+  std::map<uintptr_t, size_t> blocks;  // start of the usable bytes -> usable size
+};
+LiveBlocks& live() {
+  static LiveBlocks* l = new LiveBlocks;  // never destroyed, like the cache
+  return *l;
+}
+
+// A block that cannot be recorded is only ever treated as someone else's memory (copied).
+void* handed_out(Header* h) {
+  LiveBlocks& l = live();
+  std::lock_guard<std::mutex> g(l.lock);
+  try {
+    l.blocks[reinterpret_cast<uintptr_t>(h + 1)] = h->usable;
+  } catch (const std::bad_alloc&) {
+  }
+  return h + 1;
+}
+
+void taken_back(Header* h) {
+  LiveBlocks& l = live();
+  std::lock_guard<std::mutex> g(l.lock);
+  l.blocks.erase(reinterpret_cast<uintptr_t>(h + 1));
+}
+
 void* allocate(size_t bytes, bool zero) {
   if (bytes > (SIZE_MAX / 2)) return nullptr;
   if (bytes < kLargeBlock) {
@@ -114,7 +145,7 @@ void* allocate(size_t bytes, bool zero) {
   }
   if (Header* h = take_cached(bytes)) {
     if (zero) std::memset(h + 1, 0, bytes);
-    return h + 1;
+    return handed_out(h);
   }
   size_t mapped = round_up(sizeof(Header) + bytes, kHugePage);
   void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -124,7 +155,7 @@ void* allocate(size_t bytes, bool zero) {
   h->usable = mapped - sizeof(Header);
   h->mapped = mapped;
   h->magic = kMagicMap;
-  return h + 1;  // fresh anonymous mappings are already zero
+  return handed_out(h);  // fresh anonymous mappings are already zero
 }
 
 }  // namespace
@@ -139,6 +170,7 @@ void pixel_free(void* block) noexcept {
     h->magic = 0;
     std::free(h);
   } else if (h->magic == kMagicMap) {
+    taken_back(h);
     put_cached(h);
   } else {
     std::abort();  // not a pixel block: freeing it would corrupt memory
@@ -147,6 +179,16 @@ void pixel_free(void* block) noexcept {
 
 size_t pixel_block_size(const void* block) noexcept {
   return block ? (static_cast<const Header*>(block) - 1)->usable : 0;
+}
+
+bool pixel_memory_holds(const void* start, size_t bytes) noexcept {
+  const auto at = reinterpret_cast<uintptr_t>(start);
+  LiveBlocks& l = live();
+  std::lock_guard<std::mutex> g(l.lock);
+  auto next = l.blocks.upper_bound(at);
+  if (next == l.blocks.begin()) return false;
+  const auto& [block, usable] = *std::prev(next);
+  return at - block <= usable && bytes <= usable - (at - block);
 }
 
 void pixel_cache_trim() noexcept {

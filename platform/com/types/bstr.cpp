@@ -1,5 +1,6 @@
 // Zentarix — MIT licence.
 // BSTR: UTF-16 text behind a 4-byte byte-length prefix, always followed by a 16-bit NUL.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -7,23 +8,24 @@
 
 namespace {
 
-// A block holds the prefix, the payload and two NUL bytes; the payload of a byte-length string may
-// be odd, so the terminator is written as bytes and not as an OLECHAR.
-BSTR allocate_bytes(const void* src, UINT bytes) noexcept {
+// A block holds the prefix, the payload and NUL bytes up to and including a whole OLECHAR after the
+// payload's last (possibly half-filled) character: the payload of a byte-length string may be odd,
+// and the string read as OLECHARs must still end in a wide NUL. `keep` bytes come from src, the rest
+// of the payload is zero.
+BSTR allocate_bytes(const void* src, UINT bytes, UINT keep) noexcept {
   if (bytes > 0x7FFFFFF0u) return nullptr;  // the prefix must stay a positive 32-bit count
-  auto* block = static_cast<unsigned char*>(std::malloc(sizeof(DWORD) + size_t{bytes} + sizeof(OLECHAR)));
+  const size_t tail = (bytes % 2 ? 1 : 0) + sizeof(OLECHAR);
+  auto* block = static_cast<unsigned char*>(std::malloc(sizeof(DWORD) + size_t{bytes} + tail));
   if (!block) return nullptr;
   const DWORD len = bytes;
   std::memcpy(block, &len, sizeof len);
   unsigned char* payload = block + sizeof(DWORD);
-  if (src)
-    std::memcpy(payload, src, bytes);
-  else
-    std::memset(payload, 0, bytes);
-  payload[bytes] = 0;
-  payload[bytes + 1] = 0;
+  if (!src) keep = 0;
+  if (keep) std::memcpy(payload, src, keep);
+  std::memset(payload + keep, 0, bytes - keep + tail);
   return reinterpret_cast<BSTR>(payload);
 }
+BSTR allocate_bytes(const void* src, UINT bytes) noexcept { return allocate_bytes(src, bytes, bytes); }
 
 unsigned char* block_of(BSTR s) noexcept { return reinterpret_cast<unsigned char*>(s) - sizeof(DWORD); }
 
@@ -46,8 +48,14 @@ BSTR SysAllocStringByteLen(LPCSTR psz, UINT len) { return allocate_bytes(psz, le
 
 INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len) {
   if (!pbstr) return FALSE;
-  // psz may point into *pbstr itself, so the new string is built before the old one goes.
-  BSTR fresh = SysAllocStringLen(psz, len);
+  if (len > 0x3FFFFFF0u) return FALSE;
+  // psz may point into *pbstr itself, so the new string is built before the old one goes; then only
+  // what the old string holds from psz on is read, and the rest of the new one is zero.
+  UINT keep = len;
+  const BSTR old = *pbstr;
+  if (psz && old && psz >= old && psz <= old + SysStringLen(old))
+    keep = std::min<UINT>(len, static_cast<UINT>(old + SysStringLen(old) - psz));
+  BSTR fresh = allocate_bytes(psz, len * static_cast<UINT>(sizeof(OLECHAR)), keep * static_cast<UINT>(sizeof(OLECHAR)));
   if (!fresh) return FALSE;
   SysFreeString(*pbstr);
   *pbstr = fresh;

@@ -1,5 +1,5 @@
 // Zentarix — MIT licence.
-// SHCreateStreamOnFileEx: an IStream over a POSIX file descriptor.
+// SHCreateStreamOnFileEx: an IStream over a POSIX file descriptor; and ReplaceFileW.
 // The Windows headers come first: <fcntl.h> defines LOCK_WRITE as a macro, which would clash with
 // the LOCKTYPE enumerator of the same name.
 #include "objbase.h"
@@ -209,5 +209,35 @@ HRESULT SHCreateStreamOnFileEx(LPCWSTR pszFile, DWORD grfMode, DWORD dwAttribute
     return S_OK;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  }
+}
+
+BOOL ReplaceFileW(LPCWSTR lpReplacedFileName, LPCWSTR lpReplacementFileName, LPCWSTR lpBackupFileName,
+                  DWORD dwReplaceFlags, LPVOID, LPVOID) {
+  if (!lpReplacedFileName || !lpReplacementFileName || lpBackupFileName || dwReplaceFlags) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  try {
+    const std::string replaced = zx::to_utf8(lpReplacedFileName);
+    const std::string replacement = zx::to_utf8(lpReplacementFileName);
+    struct stat s;
+    if (::stat(replaced.c_str(), &s) != 0) {
+      hresult_from_errno(errno);
+      return FALSE;
+    }
+    // Best effort, in this order: an ordinary user may keep the group (one of their own) but not
+    // give the file away, and the bits go last because chown may clear set-id bits.
+    [[maybe_unused]] const bool kept = ::chown(replacement.c_str(), s.st_uid, s.st_gid) == 0 ||
+                                       ::chown(replacement.c_str(), static_cast<uid_t>(-1), s.st_gid) == 0;
+    ::chmod(replacement.c_str(), s.st_mode & 07777);
+    if (::rename(replacement.c_str(), replaced.c_str()) != 0) {
+      hresult_from_errno(errno);
+      return FALSE;
+    }
+    return TRUE;
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
   }
 }

@@ -127,31 +127,46 @@ HRESULT SafeArrayAllocDescriptor(UINT cDims, SAFEARRAY** ppsaOut) {
   return S_OK;
 }
 
+// The descriptor records the element type only (the IID for interfaces); the flags that say what
+// the elements own (FADF_BSTR, FADF_VARIANT, ...) belong to data, and SafeArrayCreate sets them.
+// VT_EMPTY and VT_NULL are accepted, as Windows accepts them, with elements of no size.
 HRESULT SafeArrayAllocDescriptorEx(VARTYPE vt, UINT cDims, SAFEARRAY** ppsaOut) {
   const ULONG cb = zx::types::element_size(vt);
-  if (cb == 0) return E_INVALIDARG;
+  if (cb == 0 && vt != VT_EMPTY && vt != VT_NULL) return E_INVALIDARG;
   HRESULT hr = SafeArrayAllocDescriptor(cDims, ppsaOut);
   if (FAILED(hr)) return hr;
   SAFEARRAY* psa = *ppsaOut;
   psa->cbElements = cb;
   switch (vt) {
     case VT_DISPATCH:
-      psa->fFeatures = FADF_HAVEIID | FADF_DISPATCH;
+      psa->fFeatures = FADF_HAVEIID;
       std::memcpy(prefix_of(psa), &IID_IDispatch, sizeof(IID));
       break;
     case VT_UNKNOWN:
-      psa->fFeatures = FADF_HAVEIID | FADF_UNKNOWN;
+      psa->fFeatures = FADF_HAVEIID;
       std::memcpy(prefix_of(psa), &IID_IUnknown, sizeof(IID));
       break;
     default:
       psa->fFeatures = FADF_HAVEVARTYPE;
-      if (vt == VT_BSTR) psa->fFeatures |= FADF_BSTR;
-      if (vt == VT_VARIANT) psa->fFeatures |= FADF_VARIANT;
       set_hidden_vartype(psa, vt);
       break;
   }
   return S_OK;
 }
+
+namespace {
+
+USHORT element_kind(VARTYPE vt) {
+  switch (vt) {
+    case VT_BSTR: return FADF_BSTR;
+    case VT_UNKNOWN: return FADF_UNKNOWN;
+    case VT_DISPATCH: return FADF_DISPATCH;
+    case VT_VARIANT: return FADF_VARIANT;
+    default: return 0;
+  }
+}
+
+}  // namespace
 
 HRESULT SafeArrayAllocData(SAFEARRAY* psa) {
   if (!psa) return E_INVALIDARG;
@@ -167,8 +182,10 @@ HRESULT SafeArrayAllocData(SAFEARRAY* psa) {
 
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
   if (!rgsabound || cDims == 0) return nullptr;
+  if (zx::types::element_size(vt) == 0) return nullptr;
   SAFEARRAY* psa = nullptr;
   if (FAILED(SafeArrayAllocDescriptorEx(vt, cDims, &psa))) return nullptr;
+  psa->fFeatures |= element_kind(vt);
   for (UINT i = 0; i < cDims; ++i) psa->rgsabound[cDims - 1 - i] = rgsabound[i];
   if (FAILED(SafeArrayAllocData(psa))) {
     SafeArrayDestroyDescriptor(psa);
@@ -179,7 +196,9 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
   SAFEARRAYBOUND bound{cElements, lLbound};
-  return SafeArrayCreate(vt, 1, &bound);
+  SAFEARRAY* psa = SafeArrayCreate(vt, 1, &bound);
+  if (psa) psa->fFeatures |= FADF_CREATEVECTOR;
+  return psa;
 }
 
 HRESULT SafeArrayDestroyData(SAFEARRAY* psa) {
@@ -307,31 +326,31 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
   if (!ppsaOut) return E_INVALIDARG;
   *ppsaOut = nullptr;
   if (!psa) return S_OK;
+  if (!psa->pvData) return E_INVALIDARG;  // a descriptor alone is no array to copy
   SAFEARRAY* out = nullptr;
   HRESULT hr = SafeArrayAllocDescriptor(psa->cDims, &out);
   if (FAILED(hr)) return hr;
   std::memcpy(prefix_of(out), prefix_of(psa), kPrefix + descriptor_size(psa->cDims));
-  out->fFeatures &= ~(FADF_STATIC | FADF_EMBEDDED | FADF_AUTO);
+  // The copy owns fresh data of its own, whose size the caller may change.
+  out->fFeatures &= ~(FADF_STATIC | FADF_EMBEDDED | FADF_AUTO | FADF_FIXEDSIZE);
   out->cLocks = 0;
   out->pvData = nullptr;
-  if (psa->pvData) {
-    hr = SafeArrayAllocData(out);
+  hr = SafeArrayAllocData(out);
+  if (FAILED(hr)) {
+    SafeArrayDestroyDescriptor(out);
+    return hr;
+  }
+  const size_t n = element_count(psa);
+  auto* src = static_cast<const unsigned char*>(psa->pvData);
+  auto* dst = static_cast<unsigned char*>(out->pvData);
+  if (!(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT))) {
+    std::memcpy(dst, src, n * psa->cbElements);
+  } else {
+    for (size_t i = 0; i < n && SUCCEEDED(hr); ++i)
+      hr = copy_element(psa->fFeatures, psa->cbElements, src + i * psa->cbElements, dst + i * psa->cbElements);
     if (FAILED(hr)) {
-      SafeArrayDestroyDescriptor(out);
+      SafeArrayDestroy(out);  // the zeroed tail owns nothing, so clearing all of it is safe
       return hr;
-    }
-    const size_t n = element_count(psa);
-    auto* src = static_cast<const unsigned char*>(psa->pvData);
-    auto* dst = static_cast<unsigned char*>(out->pvData);
-    if (!(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT))) {
-      std::memcpy(dst, src, n * psa->cbElements);
-    } else {
-      for (size_t i = 0; i < n && SUCCEEDED(hr); ++i)
-        hr = copy_element(psa->fFeatures, psa->cbElements, src + i * psa->cbElements, dst + i * psa->cbElements);
-      if (FAILED(hr)) {
-        SafeArrayDestroy(out);  // the zeroed tail owns nothing, so clearing all of it is safe
-        return hr;
-      }
     }
   }
   *ppsaOut = out;

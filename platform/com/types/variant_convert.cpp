@@ -52,8 +52,6 @@ bool takes_part(VARTYPE vt) {
   }
 }
 
-bool is_four_byte_integer(VARTYPE vt) { return vt == VT_I4 || vt == VT_UI4 || vt == VT_INT || vt == VT_UINT; }
-
 // Rounds half to even, as the automation conversions do (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 double round_half_even(double d) {
   double f = std::floor(d);
@@ -141,7 +139,7 @@ HRESULT store_number(const Number& n, VARTYPE vt, VARIANT* out) {
   }
 }
 
-// The numeric value of a scalar that is already a number or a boolean (VT_BOOL true is -1).
+// The numeric value of a scalar that is already a number or a boolean (VARIANT_TRUE is -1).
 bool number_of(const VARIANT& v, Number* n) {
   switch (v.vt) {
     case VT_EMPTY: *n = Number::of_signed(0); return true;
@@ -157,7 +155,7 @@ bool number_of(const VARIANT& v, Number* n) {
     case VT_UI8: *n = Number::of_unsigned(v.ullVal); return true;
     case VT_R4: *n = Number::of_real(v.fltVal); return true;
     case VT_R8: *n = Number::of_real(v.dblVal); return true;
-    case VT_BOOL: *n = Number::of_signed(v.boolVal ? -1 : 0); return true;
+    case VT_BOOL: *n = Number::of_signed(v.boolVal); return true;  // a 16-bit integer, as Windows reads it
     default: return false;
   }
 }
@@ -178,7 +176,7 @@ HRESULT to_bstr(const VARIANT& v, USHORT flags, VARIANT* out) {
       if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL))
         text = v.boolVal ? u"True" : u"False";
       else
-        text = v.boolVal ? u"-1" : u"0";
+        text = zx::types::format_signed(v.boolVal);
       break;
     case VT_R8:
       if (!zx::types::format_real(v.dblVal, 15, &text)) return DISP_E_OVERFLOW;
@@ -219,18 +217,13 @@ HRESULT convert_array(const VARIANT& src, VARTYPE vt, VARIANT* out) {
   return DISP_E_TYPEMISMATCH;
 }
 
-// Asks an object for its value: DISPID_VALUE, read as a property or called as a method.
+// Asks an object for its value: the DISPID_VALUE property, read as a property only and without
+// exception information. A value that cannot be read is a type mismatch, whatever the object said.
 HRESULT value_of_object(IDispatch* obj, VARIANT* value) {
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  EXCEPINFO ei{};
-  HRESULT hr = obj->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET | DISPATCH_METHOD, &none,
-                           value, &ei, nullptr);
-  if (hr == DISP_E_EXCEPTION && ei.pfnDeferredFillIn) ei.pfnDeferredFillIn(&ei);
-  SysFreeString(ei.bstrSource);
-  SysFreeString(ei.bstrDescription);
-  SysFreeString(ei.bstrHelpFile);
-  if (hr == DISP_E_EXCEPTION && FAILED(ei.scode)) return ei.scode;
-  return hr;
+  const HRESULT hr =
+      obj->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value, nullptr, nullptr);
+  return FAILED(hr) ? DISP_E_TYPEMISMATCH : hr;
 }
 
 HRESULT convert(const VARIANT& src, USHORT flags, VARTYPE vt, int depth, VARIANT* out);
@@ -244,6 +237,9 @@ HRESULT convert_object(const VARIANT& src, USHORT flags, VARTYPE vt, int depth, 
   }
   zx::ComPtr<IDispatch> obj;
   if (src.vt == VT_UNKNOWN) {
+    // An IUnknown reaches IDispatch by QueryInterface but has no value: only VT_DISPATCH converts
+    // through the value member, and nothing of the object is called for a scalar.
+    if (vt != VT_DISPATCH) return DISP_E_TYPEMISMATCH;
     if (src.punkVal && FAILED(src.punkVal->QueryInterface(IID_IDispatch, obj.put_void())))
       return DISP_E_TYPEMISMATCH;
   } else {
@@ -268,39 +264,38 @@ HRESULT convert_object(const VARIANT& src, USHORT flags, VARTYPE vt, int depth, 
 HRESULT convert(const VARIANT& src, USHORT flags, VARTYPE vt, int depth, VARIANT* out) {
   const VARTYPE from = src.vt;
   if (from == vt) return VariantCopy(out, &src);
-  if (vt == VT_EMPTY) return S_OK;
+  if (vt == VT_EMPTY) {
+    // Everything but a null, an error value and an array may be emptied.
+    if (from == VT_NULL || from == VT_ERROR || (from & VT_ARRAY)) return DISP_E_TYPEMISMATCH;
+    return S_OK;
+  }
   if ((from & VT_ARRAY) || (vt & VT_ARRAY)) return convert_array(src, vt, out);
   if (!takes_part(from) || !takes_part(vt)) return DISP_E_BADVARTYPE;
 
   if (from == VT_NULL) return DISP_E_TYPEMISMATCH;
-  if (vt == VT_NULL) {
-    if (from != VT_EMPTY) return DISP_E_TYPEMISMATCH;
+  if (from == VT_DISPATCH || from == VT_UNKNOWN) return convert_object(src, flags, vt, depth, out);
+  // An SCODE trades with nothing but itself: a "missing argument" marker must not turn into a number.
+  if (vt == VT_ERROR || from == VT_ERROR) return DISP_E_TYPEMISMATCH;
+  if (vt == VT_NULL) {  // any scalar may become a null
     out->vt = VT_NULL;
     return S_OK;
   }
-  if (from == VT_DISPATCH || from == VT_UNKNOWN) return convert_object(src, flags, vt, depth, out);
-  if (vt == VT_DISPATCH || vt == VT_UNKNOWN) {
-    if (from != VT_EMPTY) return DISP_E_TYPEMISMATCH;
-    out->vt = vt;  // an empty value becomes a null object reference
-    out->punkVal = nullptr;
-    return S_OK;
-  }
-  // An SCODE is a 32-bit integer and trades only with the 32-bit integer types; anything else would
-  // turn a "missing argument" marker into a number.
-  if (vt == VT_ERROR || from == VT_ERROR) {
-    if (vt == VT_ERROR && is_four_byte_integer(from)) {
-      out->vt = VT_ERROR;
-      out->scode = src.lVal;
-      return S_OK;
-    }
-    if (from == VT_ERROR && is_four_byte_integer(vt)) {
-      out->vt = vt;
-      out->lVal = src.scode;
-      return S_OK;
-    }
-    return DISP_E_TYPEMISMATCH;
-  }
+  if (vt == VT_DISPATCH || vt == VT_UNKNOWN) return DISP_E_TYPEMISMATCH;  // Empty included: no object
   if (vt == VT_BSTR) return to_bstr(src, flags, out);
+
+  IntRange target{}, source{};
+  if (integer_range(vt, &target) && (from == VT_BOOL || integer_range(from, &source))) {
+    // A VT_BOOL is a 16-bit integer, and integers of one size trade their bits between the signed
+    // and the unsigned type (VT_I1 -1 is VT_UI1 255, VARIANT_TRUE any unsigned type's maximum):
+    // sign-extended and cut to the target's width, with no range check.
+    if (from == VT_BOOL || zx::types::element_size(from) == zx::types::element_size(vt)) {
+      Number n;
+      number_of(src, &n);
+      const int64_t bits = n.kind == Number::Kind::Unsigned ? static_cast<int64_t>(n.u) : n.i;
+      write_integer(out, vt, bits, static_cast<uint64_t>(bits));
+      return S_OK;
+    }
+  }
 
   Number n;
   if (from == VT_BSTR) {
@@ -316,13 +311,8 @@ HRESULT convert(const VARIANT& src, USHORT flags, VARTYPE vt, int depth, VARIANT
       }
     }
     if (!zx::types::parse_number(text, &n)) return DISP_E_TYPEMISMATCH;
-  } else {
-    if (!number_of(src, &n)) return DISP_E_TYPEMISMATCH;
-    // As Windows, a true boolean lands in the 8-, 16- and 32-bit unsigned types as all bits set.
-    if (from == VT_BOOL && (vt == VT_UI1 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_UINT)) {
-      write_integer(out, vt, 0, src.boolVal ? UINT64_MAX : 0);
-      return S_OK;
-    }
+  } else if (!number_of(src, &n)) {
+    return DISP_E_TYPEMISMATCH;
   }
   return store_number(n, vt, out);
 }
@@ -332,6 +322,9 @@ HRESULT convert(const VARIANT& src, USHORT flags, VARTYPE vt, int depth, VARIANT
 HRESULT VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID lcid, USHORT wFlags, VARTYPE vt) {
   (void)lcid;  // one locale: see the note at the top of this file
   if (!pvargDest || !pvarSrc) return E_INVALIDARG;
+  // A VARIANT is no type a value changes into, and a reference to a VARIANT must lead to one.
+  if (vt == VT_VARIANT) return DISP_E_TYPEMISMATCH;
+  if (pvarSrc->vt == (VT_BYREF | VT_VARIANT) && !pvarSrc->pvarVal) return DISP_E_TYPEMISMATCH;
   if (!zx::types::is_valid_variant_type(pvarSrc->vt)) return DISP_E_BADVARTYPE;
   if ((vt & VT_BYREF) || !zx::types::is_valid_variant_type(vt)) return DISP_E_BADVARTYPE;
   try {

@@ -11,8 +11,9 @@
 
 namespace zx::gdip {
 
-// Encoded bytes an image was decoded from, kept so another frame can be decoded later. A mapped
-// file or a copy of a stream's bytes; shared between an image and its clones.
+// Encoded bytes an image was decoded from (a file's or a stream's, read into memory), kept by images
+// with more than one frame so another frame can be decoded later; shared between an image and its
+// clones.
 struct EncodedSource {
   virtual ~EncodedSource() = default;
   virtual std::span<const uint8_t> bytes() const = 0;

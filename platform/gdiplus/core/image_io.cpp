@@ -4,16 +4,17 @@
 // would break objidl.h's LOCKTYPE enumeration if seen before it.
 #include <winbase.h>
 #include <zx/com.h>
+#include <zx/pixel_memory.h>
 
 #include "guard.h"
 #include "image.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -23,17 +24,6 @@ using namespace Gdiplus;
 namespace zx::gdip {
 namespace {
 
-class MappedFile final : public EncodedSource {
- public:
-  MappedFile(void* base, size_t size) : m_base(base), m_size(size) {}
-  ~MappedFile() override { munmap(m_base, m_size); }
-  std::span<const uint8_t> bytes() const override { return {static_cast<const uint8_t*>(m_base), m_size}; }
-
- private:
-  void* m_base;
-  size_t m_size;
-};
-
 class HeldBytes final : public EncodedSource {
  public:
   explicit HeldBytes(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
@@ -41,6 +31,17 @@ class HeldBytes final : public EncodedSource {
 
  private:
   std::vector<uint8_t> m_bytes;
+};
+
+// A file's bytes in pixel memory: large files get huge pages and need no zeroing before the read.
+class FileBytes final : public EncodedSource {
+ public:
+  FileBytes(PixelBlock block, size_t size) : m_block(std::move(block)), m_size(size) {}
+  std::span<const uint8_t> bytes() const override { return {m_block.get(), m_size}; }
+
+ private:
+  PixelBlock m_block;
+  size_t m_size;
 };
 
 // File errors become the GDI+ status and the thread's last Win32 error, as GDI+ reports them.
@@ -58,31 +59,34 @@ Status file_error(int err) {
   }
 }
 
-Status map_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out) {
+// The whole file, read into memory: a mapping would fault (SIGBUS) when another process truncates
+// the file while it is decoded or later, when a clone decodes another frame. Only a regular file is
+// read, and it is opened without blocking, so a FIFO or a device is refused instead of waited on.
+Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out) {
   if (!filename) return InvalidParameter;
   std::string path = zx::to_utf8(filename);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return file_error(errno);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    int err = errno;
-    ::close(fd);
-    return file_error(err);
+  if (::fstat(fd, &st) != 0) return file_error(errno);
+  if (!S_ISREG(st.st_mode)) return file_error(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
+  // A file that shrinks meanwhile gives fewer bytes (and a decoding failure); growth is not read.
+  const size_t size = size_t(st.st_size);
+  PixelBlock block(static_cast<uint8_t*>(zx::pixel_alloc(std::max<size_t>(size, 1))));
+  if (!block) return OutOfMemory;
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd, block.get() + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return file_error(errno);
+    if (n == 0) break;
+    done += size_t(n);
   }
-  if (S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return file_error(EISDIR);
-  }
-  if (st.st_size == 0) {
-    ::close(fd);
-    *out = std::make_shared<HeldBytes>(std::vector<uint8_t>{});
-    return Ok;
-  }
-  void* base = ::mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-  int err = errno;
-  ::close(fd);
-  if (base == MAP_FAILED) return file_error(err);
-  *out = std::make_shared<MappedFile>(base, size_t(st.st_size));
+  *out = std::make_shared<FileBytes>(std::move(block), done);
   return Ok;
 }
 
@@ -165,7 +169,9 @@ Status decode_into(ImageData& into, const std::shared_ptr<const EncodedSource>& 
   fresh.frameCount = info.frameCount ? info.frameCount : 1;
   fresh.frameDimension = info.frameDimension;
   fresh.activeFrame = frame;
-  fresh.source = source;
+  // Only an image with more frames (for SelectActiveFrame) or a metafile (drawn from its records)
+  // keeps its encoded bytes; a single decoded frame owes nothing to its file or stream.
+  if (fresh.frameCount > 1 || fresh.kind == ImageKind::Metafile) fresh.source = source;
   fresh.codec = &codec;
   fresh.useEmbeddedColorManagement = icm;
   into = std::move(fresh);
@@ -208,7 +214,7 @@ namespace {
 Status load_file(const WCHAR* filename, bool icm, ImageData** out) {
   if (!out) return InvalidParameter;
   std::shared_ptr<const EncodedSource> source;
-  Status status = map_file(filename, &source);
+  Status status = read_file(filename, &source);
   return status != Ok ? status : load(source, icm, out);
 }
 

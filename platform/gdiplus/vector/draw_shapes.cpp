@@ -11,20 +11,6 @@ using namespace zx::gdip;
 
 namespace {
 
-bool finite(std::initializer_list<REAL> values) {
-  return std::all_of(values.begin(), values.end(), [](REAL v) { return std::isfinite(v); });
-}
-
-bool read_points(const PointF* points, INT count, INT minimum, std::vector<PointD>* out) {
-  if (!points || count < minimum) return false;
-  out->reserve(static_cast<size_t>(count));
-  for (INT i = 0; i < count; ++i) {
-    if (!finite({points[i].X, points[i].Y})) return false;
-    out->push_back({points[i].X, points[i].Y});
-  }
-  return true;
-}
-
 // Builds a path with build(path) (false: InvalidParameter) and strokes it with the pen.
 template <class Build>
 Status stroke(GpGraphics* graphics, GpPen* pen, Build&& build) {

@@ -1,6 +1,7 @@
 // Zentarix GDI+ layer — MIT licence.
-// Font families through fontconfig, design metrics through FreeType, and the flat API of families,
-// fonts, string formats and regions.
+// Font families through fontconfig, their faces (design metrics through FreeType, HarfBuzz and cairo
+// faces), and the flat API of families, fonts, string formats and regions.
+#include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -56,8 +57,9 @@ std::optional<std::string> lookup_family(const std::string& name) {
   return std::nullopt;
 }
 
-FontMetrics read_metrics(const std::string& family, INT style) {
-  FontMetrics metrics;
+// The face fontconfig renders the family with in that style (synthetic bold and slant included).
+std::unique_ptr<FontFace> read_face(const std::string& family, INT style) {
+  auto face = std::make_unique<FontFace>();
   FcPatternPtr pattern(FcPatternCreate());
   if (!pattern) throw std::bad_alloc();
   FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
@@ -67,33 +69,49 @@ FontMetrics read_metrics(const std::string& family, INT style) {
   FcDefaultSubstitute(pattern.get());
   FcResult result = FcResultNoMatch;
   FcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  FcPatternPtr render(match ? FcFontRenderPrepare(nullptr, pattern.get(), match.get()) : nullptr);
   FcChar8* file = nullptr;
   int index = 0;
-  if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch) return metrics;
-  FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
+  if (!render || FcPatternGetString(render.get(), FC_FILE, 0, &file) != FcResultMatch) return face;
+  FcPatternGetInteger(render.get(), FC_INDEX, 0, &index);
+  const char* path = reinterpret_cast<const char*>(file);
+
   FT_Library library = nullptr;
-  if (FT_Init_FreeType(&library) != 0) return metrics;
-  FT_Face face = nullptr;
-  if (FT_New_Face(library, reinterpret_cast<const char*>(file), index, &face) == 0) {
-    metrics.emHeight = face->units_per_EM;
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
+  if (FT_Init_FreeType(&library) != 0) return face;
+  FT_Face ft = nullptr;
+  if (FT_New_Face(library, path, index, &ft) == 0) {
+    FontMetrics& m = face->metrics;
+    m.emHeight = ft->units_per_EM;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+    const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HHEA));
     const int gap = hhea ? hhea->Line_Gap : 0;
-    const int ascent = os2 ? os2->usWinAscent : face->ascender;
-    const int descent = os2 ? os2->usWinDescent : -face->descender;
-    metrics.ascent = static_cast<UINT16>(std::clamp(ascent, 0, 0xFFFF));
-    metrics.descent = static_cast<UINT16>(std::clamp(descent, 0, 0xFFFF));
-    metrics.lineSpacing = static_cast<UINT16>(std::clamp(ascent + descent + gap, 0, 0xFFFF));
-    FT_Done_Face(face);
+    const int ascent = os2 ? os2->usWinAscent : ft->ascender;
+    const int descent = os2 ? os2->usWinDescent : -ft->descender;
+    m.ascent = static_cast<UINT16>(std::clamp(ascent, 0, 0xFFFF));
+    m.descent = static_cast<UINT16>(std::clamp(descent, 0, 0xFFFF));
+    m.lineSpacing = static_cast<UINT16>(std::clamp(ascent + descent + gap, 0, 0xFFFF));
+    face->underlinePosition = ft->underline_position;
+    face->underlineThickness = std::max<int>(ft->underline_thickness, 1);
+    face->strikeoutPosition = os2 ? os2->yStrikeoutPosition : ascent / 3;
+    face->strikeoutThickness = std::max<int>(os2 ? os2->yStrikeoutSize : face->underlineThickness, 1);
+    FT_Done_Face(ft);
   }
   FT_Done_FreeType(library);
-  return metrics;
+
+  hb_blob_t* blob = hb_blob_create_from_file_or_fail(path);
+  if (blob) {
+    face->shaping = hb_face_create(blob, static_cast<unsigned>(index));
+    hb_face_make_immutable(face->shaping);
+    hb_blob_destroy(blob);
+  }
+  face->drawing = cairo_ft_font_face_create_for_pattern(render.get());
+  return face;
 }
 
 // fontconfig's configuration does not change while the process runs, so its answers are kept.
 std::mutex g_cacheLock;
 std::map<std::string, std::optional<std::string>> g_families;
-std::map<std::pair<std::string, INT>, FontMetrics> g_metrics;
+std::map<std::pair<std::string, INT>, std::unique_ptr<FontFace>> g_faces;
 
 }  // namespace
 
@@ -107,14 +125,17 @@ std::optional<std::string> resolve_family(const std::u16string& name) {
   return resolved;
 }
 
-FontMetrics family_metrics(const std::string& family, INT style) {
+FontFace::~FontFace() {
+  if (shaping) hb_face_destroy(shaping);
+  if (drawing) cairo_font_face_destroy(drawing);
+}
+
+const FontFace& font_face(const std::string& family, INT style) {
   const auto key = std::make_pair(family, style & FontStyleBoldItalic);
   std::lock_guard<std::mutex> lock(g_cacheLock);
-  const auto found = g_metrics.find(key);
-  if (found != g_metrics.end()) return found->second;
-  const FontMetrics metrics = read_metrics(family, key.second);
-  g_metrics.emplace(key, metrics);
-  return metrics;
+  auto found = g_faces.find(key);
+  if (found == g_faces.end()) found = g_faces.emplace(key, read_face(family, key.second)).first;
+  return *found->second;
 }
 
 double em_in_world(const FontData& font, const GraphicsData& g) {

@@ -86,6 +86,20 @@ void flatten_bezier(std::vector<PointD>& out, PointD p0, PointD p1, PointD p2, P
 
 }  // namespace
 
+bool finite(std::initializer_list<REAL> values) {
+  return std::all_of(values.begin(), values.end(), [](REAL v) { return std::isfinite(v); });
+}
+
+bool read_points(const PointF* points, INT count, INT minimum, std::vector<PointD>* out) {
+  if (!points || count < minimum) return false;
+  out->resize(static_cast<size_t>(count));
+  for (INT i = 0; i < count; ++i) {
+    if (!finite({points[i].X, points[i].Y})) return false;
+    (*out)[static_cast<size_t>(i)] = {points[i].X, points[i].Y};
+  }
+  return true;
+}
+
 void path_add_lines(PathData& path, const PointD* points, size_t count) {
   if (count == 0) return;
   begin_segment(path, points[0]);
@@ -179,21 +193,6 @@ using namespace zx::gdip;
 
 namespace Gdiplus::DllExports {
 namespace {
-
-bool finite(std::initializer_list<REAL> values) {
-  return std::all_of(values.begin(), values.end(), [](REAL v) { return std::isfinite(v); });
-}
-
-// Points as doubles, or false when a pointer is missing, the count too small or a value not finite.
-bool read_points(const PointF* points, INT count, INT minimum, std::vector<PointD>* out) {
-  if (!points || count < minimum) return false;
-  out->resize(static_cast<size_t>(count));
-  for (INT i = 0; i < count; ++i) {
-    if (!finite({points[i].X, points[i].Y})) return false;
-    (*out)[static_cast<size_t>(i)] = {points[i].X, points[i].Y};
-  }
-  return true;
-}
 
 template <class Body>
 Status with_path(GpPath* path, Body&& body) {

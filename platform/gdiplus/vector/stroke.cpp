@@ -39,6 +39,17 @@ struct Shape {
   PointD centre;
   double radius = 0;
 };
+Shape polygon(std::vector<PointD> points) {
+  Shape shape;
+  shape.polygon = std::move(points);
+  return shape;
+}
+Shape circle(PointD centre, double radius) {
+  Shape shape;
+  shape.centre = centre;
+  shape.radius = radius;
+  return shape;
+}
 
 enum class Cap { Flat, Square, Round, Triangle, SquareAnchor, RoundAnchor, DiamondAnchor, ArrowAnchor };
 
@@ -63,13 +74,13 @@ Cap cap_of(DashCap cap) {
 void cap_shape(Cap cap, PointD e, PointD d, double w, std::vector<Shape>& out) {
   const PointD n = normal(d), h = d * (w / 2), s = n * (w / 2);
   switch (cap) {
-    case Cap::Square: out.push_back({{e - h + s, e + h + s, e + h - s, e - h - s}}); break;
-    case Cap::Round: out.push_back({{}, e, w / 2}); break;
-    case Cap::Triangle: out.push_back({{e - h + s, e + s, e + h, e - s, e - h - s}}); break;
-    case Cap::SquareAnchor: out.push_back({{e + h * 2 + s * 2, e - h * 2 + s * 2, e - h * 2 - s * 2, e + h * 2 - s * 2}}); break;
-    case Cap::RoundAnchor: out.push_back({{}, e, w}); break;
-    case Cap::DiamondAnchor: out.push_back({{e + h * 2, e + s * 2, e - h * 2, e - s * 2}}); break;
-    case Cap::ArrowAnchor: out.push_back({{e, e - h * 4 + s * 2, e - h * 4 - s * 2}}); break;
+    case Cap::Square: out.push_back(polygon({e - h + s, e + h + s, e + h - s, e - h - s})); break;
+    case Cap::Round: out.push_back(circle(e, w / 2)); break;
+    case Cap::Triangle: out.push_back(polygon({e - h + s, e + s, e + h, e - s, e - h - s})); break;
+    case Cap::SquareAnchor: out.push_back(polygon({e + h * 2 + s * 2, e - h * 2 + s * 2, e - h * 2 - s * 2, e + h * 2 - s * 2})); break;
+    case Cap::RoundAnchor: out.push_back(circle(e, w)); break;
+    case Cap::DiamondAnchor: out.push_back(polygon({e + h * 2, e + s * 2, e - h * 2, e - s * 2})); break;
+    case Cap::ArrowAnchor: out.push_back(polygon({e, e - h * 4 + s * 2, e - h * 4 - s * 2})); break;
     case Cap::Flat: break;
   }
 }
@@ -116,7 +127,7 @@ void cut_miter(PointD v, PointD d1, PointD d2, double w, double limit, std::vect
   if (dot(p1 - v, u) >= reach || dot(d1, u) <= 0 || dot(d2, u) >= 0) return;
   const PointD q1 = p1 + d1 * ((reach - dot(p1 - v, u)) / dot(d1, u));
   const PointD q2 = p2 - d2 * ((reach - dot(p2 - v, u)) / -dot(d2, u));
-  out.push_back({{v, p1, q1, q2, p2}});
+  out.push_back(polygon({v, p1, q1, q2, p2}));
 }
 
 void cut_miters(const StrokePiece& piece, double w, double limit, std::vector<Shape>& out) {

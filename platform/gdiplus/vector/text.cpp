@@ -1,11 +1,16 @@
 // Zentarix GDI+ layer — MIT licence.
-// Text through pango: laying out, measuring, measuring character ranges and drawing strings.
+// Text through HarfBuzz and cairo: laying out, measuring, measuring character ranges and drawing,
+// and drawing positioned text (each character at a place of its own, as metafiles record text).
 //
-// pango shapes and places the glyphs of each line; the lines themselves are placed as GDI+ places
-// them (gdiplusfont.h): line height, first baseline and padding come from the font's design
-// metrics, not from pango's. Glyph positions are unhinted and unrounded, so what is measured is
-// what is drawn at any scale. Layout runs in device-sized units (world units times the graphics'
-// scale) to keep pango's integer units fine whatever the page unit.
+// HarfBuzz shapes each paragraph with the font's own advances, without kerning or ligatures, as
+// GDI+ lays text out; lines are broken at spaces and placed as GDI+ places them (gdiplusfont.h):
+// line height, first baseline and padding come from the font's design metrics. Nothing is hinted
+// or rounded, so what is measured is what is drawn at any scale; layout runs in device-sized units
+// (world units times the graphics' scale). cairo draws the glyphs into the coverage mask. (pango
+// would lay out as well, but its font map starts a thread of its own, and the library starts none.)
+// Characters the face has no glyph for are drawn as its missing-glyph box: there is no fallback.
+#include <cairo-ft.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,208 +18,143 @@
 #include "guard.h"
 #include "text.h"
 
-// After the platform headers, whose TRUE and FALSE glib would otherwise take for its macros.
-#include <pango/pangocairo.h>
-
 using namespace Gdiplus;
 using zx::resample::Affine;
 
 namespace zx::gdip {
 namespace {
 
-struct GObjectFree {
-  void operator()(gpointer p) const noexcept { g_object_unref(p); }
-};
-struct PangoFree {
-  void operator()(PangoFontDescription* p) const noexcept { pango_font_description_free(p); }
-  void operator()(PangoAttrList* p) const noexcept { pango_attr_list_unref(p); }
-  void operator()(cairo_font_options_t* p) const noexcept { cairo_font_options_destroy(p); }
+struct HbFree {
+  void operator()(hb_buffer_t* p) const noexcept { hb_buffer_destroy(p); }
+  void operator()(hb_font_t* p) const noexcept { hb_font_destroy(p); }
 };
 
-// UTF-8 text and the byte offset of every UTF-16 unit (the second unit of a pair shares the first's).
-struct Utf8Text {
-  std::string bytes;
-  std::vector<int> offsets;
+// A glyph with its pen position along its paragraph, in font units (y up).
+struct Glyph {
+  unsigned index;
+  double x, y;
+  uint32_t cluster;  // the UTF-16 index of its first character
 };
-
-Utf8Text utf8_of(const WCHAR* s, int n) {
-  Utf8Text t;
-  t.offsets.reserve(static_cast<size_t>(n) + 1);
-  for (int i = 0; i < n; ++i) {
-    t.offsets.push_back(static_cast<int>(t.bytes.size()));
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      t.offsets.push_back(t.offsets.back());
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // an unpaired surrogate
-    }
-    char buffer[6];
-    const int len = g_unichar_to_utf8(c, buffer);
-    t.bytes.append(buffer, static_cast<size_t>(len));
-  }
-  t.offsets.push_back(static_cast<int>(t.bytes.size()));
-  return t;
-}
-
-double factor(StringAlignment align) { return align == StringAlignmentCenter ? 0.5 : align == StringAlignmentFar ? 1 : 0; }
-
-// An empty layout in the font at em_size layout units, unhinted and unrounded. placed: the glyphs
-// will be put at positions of their own, so no ligature joins two characters.
-std::unique_ptr<PangoLayout, GObjectFree> new_layout(const GraphicsData& g, const FontData& font, double em_size,
-                                                     bool placed) {
-  std::unique_ptr<PangoContext, GObjectFree> context(pango_font_map_create_context(pango_cairo_font_map_get_default()));
-  std::unique_ptr<cairo_font_options_t, PangoFree> options(cairo_font_options_create());
-  cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_NONE);
-  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
-  const bool aliased =
-      g.textHint == TextRenderingHintSingleBitPerPixel || g.textHint == TextRenderingHintSingleBitPerPixelGridFit;
-  cairo_font_options_set_antialias(options.get(), aliased ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
-  pango_cairo_context_set_font_options(context.get(), options.get());
-  pango_context_set_round_glyph_positions(context.get(), FALSE);
-
-  std::unique_ptr<PangoLayout, GObjectFree> layout(pango_layout_new(context.get()));
-  std::unique_ptr<PangoFontDescription, PangoFree> description(pango_font_description_new());
-  pango_font_description_set_family(description.get(), font.family.resolved.c_str());
-  pango_font_description_set_absolute_size(description.get(), em_size * PANGO_SCALE);
-  pango_font_description_set_weight(description.get(), (font.style & FontStyleBold) ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  pango_font_description_set_style(description.get(), (font.style & FontStyleItalic) ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-  pango_layout_set_font_description(layout.get(), description.get());
-  std::unique_ptr<PangoAttrList, PangoFree> attributes(pango_attr_list_new());
-  if (font.style & FontStyleUnderline) pango_attr_list_insert(attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-  if (font.style & FontStyleStrikeout) pango_attr_list_insert(attributes.get(), pango_attr_strikethrough_new(TRUE));
-  if (placed) pango_attr_list_insert(attributes.get(), pango_attr_font_features_new("-liga,-clig,-dlig,-kern"));
-  pango_layout_set_attributes(layout.get(), attributes.get());
-  return layout;
-}
-
-// One glyph of a string laid out in a single line: its font, its offset from the origin of the
-// UTF-16 unit that starts its cluster (layout units), and that unit.
-struct PlacedGlyph {
-  PangoFont* font;  // owned by the layout
-  PangoGlyphInfo glyph;
-  double dx, dy;
-  int unit;
-};
-
-struct GlyphRun {
-  std::unique_ptr<PangoLayout, GObjectFree> layout;
-  std::vector<PlacedGlyph> glyphs;
-  std::vector<double> advances;  // per UTF-16 unit, layout units
-  double scale = 1;              // layout units per world unit
-};
-
-GlyphRun shape_run(const GraphicsData& g, const WCHAR* string, int length, const FontData& font) {
-  GlyphRun run;
-  const Affine toDevice = g.to_device();
-  const double det = std::fabs(toDevice.m11 * toDevice.m22 - toDevice.m12 * toDevice.m21);
-  run.scale = det > 0 && std::isfinite(det) ? std::sqrt(det) : 1.0;
-  run.layout = new_layout(g, font, em_in_world(font, g) * run.scale, true);
-  const Utf8Text text = utf8_of(string, length);
-  pango_layout_set_single_paragraph_mode(run.layout.get(), TRUE);
-  pango_layout_set_text(run.layout.get(), text.bytes.data(), static_cast<int>(text.bytes.size()));
-  run.advances.assign(static_cast<size_t>(length), 0.0);
-  const auto unit_at = [&](int byte) {
-    const auto it = std::upper_bound(text.offsets.begin(), text.offsets.end() - 1, byte);
-    return static_cast<int>(it - text.offsets.begin()) - 1;
-  };
-  std::unique_ptr<PangoLayoutIter, decltype(&pango_layout_iter_free)> iter(pango_layout_get_iter(run.layout.get()),
-                                                                            pango_layout_iter_free);
-  do {
-    const PangoLayoutRun* r = pango_layout_iter_get_run_readonly(iter.get());
-    if (!r) continue;
-    double x = 0, clusterX = 0;
-    int cluster = -1;
-    for (int i = 0; i < r->glyphs->num_glyphs; ++i) {
-      const PangoGlyphInfo& info = r->glyphs->glyphs[i];
-      const int unit = std::clamp(unit_at(r->item->offset + r->glyphs->log_clusters[i]), 0, length - 1);
-      if (unit != cluster) cluster = unit, clusterX = x;
-      const double width = double(info.geometry.width) / PANGO_SCALE;
-      run.advances[static_cast<size_t>(unit)] += width;
-      run.glyphs.push_back({r->item->analysis.font, info, x - clusterX + double(info.geometry.x_offset) / PANGO_SCALE,
-                            double(info.geometry.y_offset) / PANGO_SCALE, unit});
-      x += width;
-    }
-  } while (pango_layout_iter_next_run(iter.get()));
-  return run;
-}
 
 struct Line {
-  PangoLayoutLine* line;
-  double x;         // left end of the line's advance (local units)
-  double baseline;  // local units
-  double originX;   // pango's x of the line's logical start (pango units)
+  int first, end;         // characters [first, end)
+  double left;            // font units: where the line's first character starts in its paragraph
+  double width;           // local units, trailing white space left out unless measured
+  double x, baseline;     // local units: left end of the advance, baseline
+  size_t glyph0, glyph1;  // glyphs [glyph0, glyph1)
 };
 
 // A laid-out string. Local space is world space, turned a quarter for vertical text.
 struct Layout {
-  std::unique_ptr<PangoLayout, GObjectFree> layout;
-  Utf8Text text;
-  double scale = 1;  // layout units per local unit
-  double lineHeight = 0;
+  const FontFace* face = nullptr;
+  std::vector<Glyph> glyphs;
+  std::vector<double> charLeft, charRight;  // font units, per UTF-16 unit
+  double scale = 1;                         // layout units per local unit
+  double unit = 0;                          // local units per font unit
+  double em = 0, lineHeight = 0;
+  bool underline = false, strikeout = false;
   std::vector<Line> lines;
   RectF box;  // the measured box, local units
   Affine localToWorld;
 };
 
-Layout lay_out(const GraphicsData& g, const WCHAR* string, int length, const FontData& font, const RectF& rect,
-               const StringFormatData& format) {
-  Layout out;
-  out.text = utf8_of(string, length);
+double factor(StringAlignment align) { return align == StringAlignmentCenter ? 0.5 : align == StringAlignmentFar ? 1 : 0; }
+
+bool is_break(WCHAR c) { return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029; }
+bool is_space(WCHAR c) { return c == u' ' || c == u'\t' || c == 0x3000 || c == 0x00A0; }
+
+// Shapes characters [from, to) of the string; glyphs and character boxes are added to the layout.
+void shape(Layout& l, hb_font_t* font, const WCHAR* text, int length, int from, int to) {
+  static const hb_feature_t kFeatures[] = {{HB_TAG('k', 'e', 'r', 'n'), 0, 0, ~0u},
+                                           {HB_TAG('l', 'i', 'g', 'a'), 0, 0, ~0u},
+                                           {HB_TAG('c', 'l', 'i', 'g'), 0, 0, ~0u}};
+  std::unique_ptr<hb_buffer_t, HbFree> buffer(hb_buffer_create());
+  hb_buffer_add_utf16(buffer.get(), reinterpret_cast<const uint16_t*>(text), length, unsigned(from), to - from);
+  hb_buffer_guess_segment_properties(buffer.get());
+  hb_shape(font, buffer.get(), kFeatures, 3);
+  unsigned count = 0;
+  const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer.get(), &count);
+  const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer.get(), &count);
+  double pen = 0;
+  for (unsigned i = 0; i < count; ++i) {
+    const uint32_t c = info[i].cluster;
+    l.glyphs.push_back({info[i].codepoint, pen + pos[i].x_offset, double(pos[i].y_offset), c});
+    if (c < l.charLeft.size()) {
+      l.charLeft[c] = std::min(l.charLeft[c], pen);
+      l.charRight[c] = std::max(l.charRight[c], pen + pos[i].x_advance);
+    }
+    pen += pos[i].x_advance;
+  }
+  // Characters inside a cluster (the second half of a pair, marks) share its box.
+  for (int c = from; c < to; ++c)
+    if (l.charLeft[size_t(c)] > l.charRight[size_t(c)]) {
+      l.charLeft[size_t(c)] = c > from ? l.charLeft[size_t(c) - 1] : 0;
+      l.charRight[size_t(c)] = c > from ? l.charRight[size_t(c) - 1] : 0;
+    }
+}
+
+Status lay_out(const GraphicsData& g, const WCHAR* text, int length, const FontData& font, const RectF& rect,
+               const StringFormatData& format, Layout* out) {
+  Layout& l = *out;
+  l.face = &font_face(font.family.resolved, font.style);
+  if (!l.face->shaping || !l.face->drawing) return GenericError;
   const Affine toDevice = g.to_device();
   const double det = std::fabs(toDevice.m11 * toDevice.m22 - toDevice.m12 * toDevice.m21);
-  out.scale = det > 0 && std::isfinite(det) ? std::sqrt(det) : 1.0;
-  const double s = out.scale;
-  const double em = em_in_world(font, g);
-  const FontMetrics m = family_metrics(font.family.resolved, font.style);
-  out.lineHeight = em * m.lineSpacing / m.emHeight;
-  const double ascent = em * m.ascent / m.emHeight;
-  const double pad = format.typographic ? 0 : em / 6;
+  l.scale = det > 0 && std::isfinite(det) ? std::sqrt(det) : 1.0;
+  l.em = em_in_world(font, g);
+  const FontMetrics& m = l.face->metrics;
+  l.unit = l.em / m.emHeight;
+  l.lineHeight = m.lineSpacing * l.unit;
+  l.underline = font.style & FontStyleUnderline;
+  l.strikeout = font.style & FontStyleStrikeout;
+  const double ascent = m.ascent * l.unit, pad = format.typographic ? 0 : l.em / 6;
   const bool vertical = format.flags & StringFormatFlagsDirectionVertical;
   const bool point = rect.Width == 0 && rect.Height == 0;
   const RectF local = vertical ? RectF(0, 0, rect.Height, rect.Width) : rect;
+  const double wrapAt = local.Width > 0 && !(format.flags & StringFormatFlagsNoWrap)
+                            ? std::max(0.0, local.Width - 2 * pad) / l.unit
+                            : INFINITY;
 
-  out.layout = new_layout(g, font, em * s, false);
-  PangoLayout* layout = out.layout.get();
-  if (local.Width > 0 && !(format.flags & StringFormatFlagsNoWrap)) {
-    pango_layout_set_width(layout, static_cast<int>(std::max(0.0, local.Width - 2 * pad) * s * PANGO_SCALE));
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-  }
-  pango_layout_set_text(layout, out.text.bytes.data(), static_cast<int>(out.text.bytes.size()));
-
-  // Each line's advance, trailing white space left out unless the format measures it.
-  struct Measured {
-    PangoLayoutLine* line;
-    double width;  // local units
-    int originX;
-  };
-  std::vector<Measured> measured;
-  double content = 0;
-  const int count = out.text.bytes.empty() ? 0 : pango_layout_get_line_count(layout);
-  for (int i = 0; i < count; ++i) {
-    PangoLayoutLine* line = pango_layout_get_line_readonly(layout, i);
-    PangoRectangle logical;
-    pango_layout_line_get_extents(line, nullptr, &logical);
-    int end = line->start_index + line->length, width = logical.width;
-    if (!(format.flags & StringFormatFlagsMeasureTrailingSpaces)) {
-      const char* text = out.text.bytes.data();
-      while (end > line->start_index) {
-        const char* previous = g_utf8_find_prev_char(text + line->start_index, text + end);
-        if (!previous || !g_unichar_isspace(g_utf8_get_char(previous))) break;
-        end = static_cast<int>(previous - text);
+  std::unique_ptr<hb_font_t, HbFree> hb(hb_font_create(l.face->shaping));
+  hb_font_set_scale(hb.get(), m.emHeight, m.emHeight);
+  l.charLeft.assign(size_t(length), INFINITY);
+  l.charRight.assign(size_t(length), -INFINITY);
+  // Paragraphs end at line breaks ("\r\n" is one); lines wrap at the last space that fits, or
+  // between characters when a word alone is too wide.
+  for (int start = 0; length > 0 && start <= length;) {
+    int end = start;
+    while (end < length && !is_break(text[end])) ++end;
+    const size_t glyph0 = l.glyphs.size();
+    shape(l, hb.get(), text, length, start, end);
+    for (int first = start; first < end || first == start;) {
+      const double left = first < end ? l.charLeft[size_t(first)] : 0;
+      int stop = first, lastSpace = -1;
+      while (stop < end && (stop == first || l.charRight[size_t(stop)] - left <= wrapAt + 1e-9)) {
+        if (is_space(text[stop])) lastSpace = stop + 1;
+        ++stop;
       }
-      if (end < line->start_index + line->length) {
-        int x = 0;
-        pango_layout_line_index_to_x(line, end, FALSE, &x);
-        width = x - logical.x;
-      }
+      if (stop < end && lastSpace > first) stop = lastSpace;
+      int content = stop;
+      if (!(format.flags & StringFormatFlagsMeasureTrailingSpaces))
+        while (content > first && is_space(text[content - 1])) --content;
+      double right = left;
+      for (int c = first; c < content; ++c) right = std::max(right, l.charRight[size_t(c)]);
+      Line line{first, stop, left, (right - left) * l.unit, 0, 0, glyph0, glyph0};
+      for (size_t i = glyph0; i < l.glyphs.size(); ++i)
+        if (int(l.glyphs[i].cluster) >= first && int(l.glyphs[i].cluster) < stop) {
+          if (line.glyph1 == glyph0) line.glyph0 = i;
+          line.glyph1 = i + 1;
+        }
+      l.lines.push_back(line);
+      if (stop == end) break;
+      first = stop;
     }
-    measured.push_back({line, double(width) / PANGO_SCALE / s, logical.x});
-    content = std::max(content, measured.back().width);
+    start = end + (end + 1 < length && text[end] == u'\r' && text[end + 1] == u'\n' ? 2 : 1);
   }
 
-  const double boxWidth = count ? content + 2 * pad : 0, boxHeight = count * out.lineHeight;
+  double content = 0;
+  for (const Line& line : l.lines) content = std::max(content, line.width);
+  const double boxWidth = l.lines.empty() ? 0 : content + 2 * pad, boxHeight = double(l.lines.size()) * l.lineHeight;
   double left, top, regionLeft, region;
   if (point) {
     left = local.X - boxWidth * factor(format.align);
@@ -227,17 +167,17 @@ Layout lay_out(const GraphicsData& g, const WCHAR* string, int length, const Fon
     regionLeft = local.X + pad;
     region = local.Width - 2 * pad;
   }
-  for (int i = 0; i < count; ++i) {
-    const Measured& l = measured[static_cast<size_t>(i)];
-    out.lines.push_back({l.line, regionLeft + (region - l.width) * factor(format.align), top + i * out.lineHeight + ascent,
-                         double(l.originX)});
+  for (size_t i = 0; i < l.lines.size(); ++i) {
+    Line& line = l.lines[i];
+    line.x = regionLeft + (region - line.width) * factor(format.align);
+    line.baseline = top + double(i) * l.lineHeight + ascent;
   }
-  out.box = RectF(REAL(left), REAL(top), REAL(boxWidth), REAL(boxHeight));
+  l.box = RectF(REAL(left), REAL(top), REAL(boxWidth), REAL(boxHeight));
   if (vertical) {
     const double extent = point ? boxHeight : rect.Width;
-    out.localToWorld = Affine{0, 1, -1, 0, rect.X + extent, rect.Y};
+    l.localToWorld = Affine{0, 1, -1, 0, rect.X + extent, rect.Y};
   }
-  return out;
+  return Ok;
 }
 
 // The axis-aligned bounds of a local rectangle in world units.
@@ -250,6 +190,122 @@ RectF world_box(const Layout& l, double x, double y, double w, double h) {
   }
   return RectF(REAL(x0), REAL(y0), REAL(x1 - x0), REAL(y1 - y0));
 }
+
+// Glyphs, underlines and strike-outs in layout units (local units times the layout scale).
+void paint_text(const CoverageTile& tile, const Layout& l, bool aliased) {
+  cairo_t* cr = tile.cr;
+  const double s = l.scale;
+  cairo_set_font_face(cr, l.face->drawing);
+  cairo_set_font_size(cr, l.em * s);
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_font_options_set_antialias(options, aliased ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
+  cairo_set_font_options(cr, options);
+  cairo_font_options_destroy(options);
+  std::vector<cairo_glyph_t> glyphs;
+  for (const Line& line : l.lines) {
+    glyphs.clear();
+    for (size_t i = line.glyph0; i < line.glyph1; ++i) {
+      const Glyph& g = l.glyphs[i];
+      glyphs.push_back({g.index, (line.x + (g.x - line.left) * l.unit) * s, (line.baseline - g.y * l.unit) * s});
+    }
+    cairo_show_glyphs(cr, glyphs.data(), int(glyphs.size()));
+    const auto rule = [&](int position, int thickness) {
+      cairo_rectangle(cr, line.x * s, (line.baseline - position * l.unit) * s, line.width * s, thickness * l.unit * s);
+      cairo_fill(cr);
+    };
+    if (l.underline) rule(l.face->underlinePosition + l.face->underlineThickness / 2, l.face->underlineThickness);
+    if (l.strikeout) rule(l.face->strikeoutPosition, l.face->strikeoutThickness);
+  }
+}
+
+// A string shaped as one run for positioned drawing: glyphs, and which UTF-16 units start a cluster.
+struct PlacedRun {
+  Layout l;
+  std::vector<bool> starts;
+};
+
+Status shape_placed(const GraphicsData& g, const WCHAR* string, int length, const FontData& font, PlacedRun* out) {
+  Layout& l = out->l;
+  l.face = &font_face(font.family.resolved, font.style);
+  if (!l.face->shaping || !l.face->drawing) return GenericError;
+  l.em = em_in_world(font, g);
+  l.unit = l.em / l.face->metrics.emHeight;
+  const Affine toDevice = g.to_device();
+  const double det = std::fabs(toDevice.m11 * toDevice.m22 - toDevice.m12 * toDevice.m21);
+  l.scale = det > 0 && std::isfinite(det) ? std::sqrt(det) : 1.0;
+  std::unique_ptr<hb_font_t, HbFree> hb(hb_font_create(l.face->shaping));
+  hb_font_set_scale(hb.get(), l.face->metrics.emHeight, l.face->metrics.emHeight);
+  l.charLeft.assign(size_t(length), INFINITY);
+  l.charRight.assign(size_t(length), -INFINITY);
+  shape(l, hb.get(), string, length, 0, length);
+  out->starts.assign(size_t(length), false);
+  for (const Glyph& glyph : l.glyphs)
+    if (glyph.cluster < size_t(length)) out->starts[glyph.cluster] = true;
+  return Ok;
+}
+
+}  // namespace
+
+std::vector<double> text_advances(const GraphicsData& g, const WCHAR* string, int length, const FontData& font) {
+  std::vector<double> advances(size_t(std::max(length, 0)), 0.0);
+  PlacedRun run;
+  if (length <= 0 || shape_placed(g, string, length, font, &run) != Ok) return advances;
+  for (size_t c = 0; c < advances.size(); ++c)
+    if (run.starts[c]) advances[c] = (run.l.charRight[c] - run.l.charLeft[c]) * run.l.unit;
+  return advances;
+}
+
+Status draw_glyphs(const GraphicsData& g, const WCHAR* string, int length, const FontData& font, const BrushData& brush,
+                   const std::vector<PointD>& origins) {
+  if (length <= 0) return Ok;
+  if (origins.size() < size_t(length)) return InvalidParameter;
+  PlacedRun run;
+  if (const Status status = shape_placed(g, string, length, font, &run); status != Ok) return status;
+  const Layout& l = run.l;
+  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  for (int i = 0; i < length; ++i) {
+    const PointD& p = origins[size_t(i)];
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return InvalidParameter;
+    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+  }
+  // Glyphs reach at most a couple of ems from their origins.
+  const double reach = 2 * l.em;
+  const Affine toDevice = g.to_device();
+  DeviceBox bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (const PointD& c : {PointD{x0 - reach, y0 - reach}, PointD{x1 + reach, y0 - reach}, PointD{x0 - reach, y1 + reach},
+                          PointD{x1 + reach, y1 + reach}}) {
+    const PointD d = apply(toDevice, c);
+    bounds = {std::min(bounds.x0, d.x), std::min(bounds.y0, d.y), std::max(bounds.x1, d.x), std::max(bounds.y1, d.y)};
+  }
+  const bool aliased =
+      g.textHint == TextRenderingHintSingleBitPerPixel || g.textHint == TextRenderingHintSingleBitPerPixelGridFit;
+  // Each glyph keeps its offset from the start of its cluster, placed at that cluster's origin.
+  std::vector<cairo_glyph_t> glyphs;
+  for (const Glyph& glyph : l.glyphs) {
+    const size_t c = std::min<size_t>(glyph.cluster, size_t(length) - 1);
+    const double start = std::isfinite(l.charLeft[c]) ? l.charLeft[c] : 0;
+    glyphs.push_back({glyph.index, (origins[c].x + (glyph.x - start) * l.unit) * l.scale,
+                      (origins[c].y - glyph.y * l.unit) * l.scale});
+  }
+  return render_coverage(g, bounds, brush, [&](const CoverageTile& tile) {
+    const Affine map = Affine{1 / l.scale, 0, 0, 1 / l.scale, 0, 0}.then(toDevice).then(tile.frame.device_to_tile());
+    const cairo_matrix_t m = cairo_matrix_of(map);
+    cairo_set_matrix(tile.cr, &m);
+    cairo_set_font_face(tile.cr, l.face->drawing);
+    cairo_set_font_size(tile.cr, l.em * l.scale);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_antialias(options, aliased ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
+    cairo_set_font_options(tile.cr, options);
+    cairo_font_options_destroy(options);
+    cairo_show_glyphs(tile.cr, glyphs.data(), int(glyphs.size()));
+  });
+}
+
+namespace {
 
 int text_length(const WCHAR* string, INT length) {
   if (length >= 0) return length;
@@ -265,50 +321,6 @@ const StringFormatData& format_or_default(const GpStringFormat* format) {
 
 }  // namespace
 
-std::vector<double> text_advances(const GraphicsData& g, const WCHAR* string, int length, const FontData& font) {
-  if (length <= 0) return {};
-  GlyphRun run = shape_run(g, string, length, font);
-  for (double& a : run.advances) a /= run.scale;
-  return std::move(run.advances);
-}
-
-Status draw_glyphs(const GraphicsData& g, const WCHAR* string, int length, const FontData& font, const BrushData& brush,
-                   const std::vector<PointD>& origins) {
-  if (length <= 0 || origins.size() < static_cast<size_t>(length)) return length <= 0 ? Ok : InvalidParameter;
-  const GlyphRun run = shape_run(g, string, length, font);
-  const double reach = 2 * em_in_world(font, g);
-  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
-  for (int i = 0; i < length; ++i) {
-    const PointD& p = origins[static_cast<size_t>(i)];
-    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return InvalidParameter;
-    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
-  }
-  const Affine toDevice = g.to_device();
-  DeviceBox bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};
-  for (const PointD& c : {PointD{x0 - reach, y0 - reach}, PointD{x1 + reach, y0 - reach}, PointD{x0 - reach, y1 + reach},
-                          PointD{x1 + reach, y1 + reach}}) {
-    const PointD d = apply(toDevice, c);
-    bounds = {std::min(bounds.x0, d.x), std::min(bounds.y0, d.y), std::max(bounds.x1, d.x), std::max(bounds.y1, d.y)};
-  }
-  std::unique_ptr<PangoGlyphString, decltype(&pango_glyph_string_free)> one(pango_glyph_string_new(),
-                                                                             pango_glyph_string_free);
-  pango_glyph_string_set_size(one.get(), 1);
-  one->log_clusters[0] = 0;
-  return render_coverage(g, bounds, brush, [&](const CoverageTile& tile) {
-    const Affine map =
-        Affine{1 / run.scale, 0, 0, 1 / run.scale, 0, 0}.then(toDevice).then(tile.frame.device_to_tile());
-    const cairo_matrix_t m = cairo_matrix_of(map);
-    cairo_set_matrix(tile.cr, &m);
-    for (const PlacedGlyph& glyph : run.glyphs) {
-      const PointD& origin = origins[static_cast<size_t>(glyph.unit)];
-      one->glyphs[0] = glyph.glyph;
-      one->glyphs[0].geometry.x_offset = one->glyphs[0].geometry.y_offset = 0;
-      cairo_move_to(tile.cr, origin.x * run.scale + glyph.dx, origin.y * run.scale + glyph.dy);
-      pango_cairo_show_glyph_string(tile.cr, glyph.font, one.get());
-    }
-  });
-}
-
 }  // namespace zx::gdip
 
 using namespace zx::gdip;
@@ -322,10 +334,13 @@ Status WINAPI GdipDrawString(GpGraphics* graphics, const WCHAR* string, INT leng
     const int n = text_length(string, length);
     if (n == 0) return Ok;
     const GraphicsData& g = *impl(graphics);
-    const Layout l = lay_out(g, string, n, *impl(font), *layoutRect, format_or_default(format));
+    Layout l;
+    if (const Status status = lay_out(g, string, n, *impl(font), *layoutRect, format_or_default(format), &l);
+        status != Ok)
+      return status;
     if (l.lines.empty()) return Ok;
     // Glyphs may reach beyond the measured box (italic overhangs, tall accents): one em of margin.
-    const double margin = em_in_world(*impl(font), g);
+    const double margin = l.em;
     const RectF box = world_box(l, l.box.X - margin, l.box.Y - margin, l.box.Width + 2 * margin, l.box.Height + 2 * margin);
     const Affine toDevice = g.to_device();
     DeviceBox bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};
@@ -334,17 +349,14 @@ Status WINAPI GdipDrawString(GpGraphics* graphics, const WCHAR* string, INT leng
       const PointD d = apply(toDevice, c);
       bounds = {std::min(bounds.x0, d.x), std::min(bounds.y0, d.y), std::max(bounds.x1, d.x), std::max(bounds.y1, d.y)};
     }
+    const bool aliased =
+        g.textHint == TextRenderingHintSingleBitPerPixel || g.textHint == TextRenderingHintSingleBitPerPixelGridFit;
     return render_coverage(g, bounds, *impl(brush), [&](const CoverageTile& tile) {
-      const Affine map = Affine{1 / l.scale, 0, 0, 1 / l.scale, 0, 0}
-                             .then(l.localToWorld)
-                             .then(toDevice)
-                             .then(tile.frame.device_to_tile());
+      const Affine map =
+          Affine{1 / l.scale, 0, 0, 1 / l.scale, 0, 0}.then(l.localToWorld).then(toDevice).then(tile.frame.device_to_tile());
       const cairo_matrix_t m = cairo_matrix_of(map);
       cairo_set_matrix(tile.cr, &m);
-      for (const Line& line : l.lines) {
-        cairo_move_to(tile.cr, line.x * l.scale - line.originX / PANGO_SCALE, line.baseline * l.scale);
-        pango_cairo_show_layout_line(tile.cr, line.line);
-      }
+      paint_text(tile, l, aliased);
     });
   });
 }
@@ -377,7 +389,10 @@ Status WINAPI GdipMeasureString(GpGraphics* graphics, const WCHAR* string, INT l
   return guarded([&] {
     if (!graphics || !string || !font || !layoutRect || !boundingBox) return InvalidParameter;
     const int n = text_length(string, length);
-    const Layout l = lay_out(*impl(graphics), string, n, *impl(font), *layoutRect, format_or_default(format));
+    Layout l;
+    if (const Status status = lay_out(*impl(graphics), string, n, *impl(font), *layoutRect, format_or_default(format), &l);
+        status != Ok)
+      return status;
     *boundingBox = world_box(l, l.box.X, l.box.Y, l.box.Width, l.box.Height);
     if (codepointsFitted) *codepointsFitted = n;
     if (linesFilled) *linesFilled = static_cast<INT>(l.lines.size());
@@ -395,36 +410,27 @@ Status WINAPI GdipMeasureCharacterRanges(GpGraphics* graphics, const WCHAR* stri
     for (INT i = 0; i < regionCount; ++i)
       if (!regions[i]) return InvalidParameter;
     const int n = text_length(string, length);
-    const Layout l = lay_out(*impl(graphics), string, n, *impl(font), layoutRect, f);
+    Layout l;
+    if (const Status status = lay_out(*impl(graphics), string, n, *impl(font), layoutRect, f, &l); status != Ok)
+      return status;
     for (INT r = 0; r < regionCount; ++r) {
-      std::vector<RectF> perLine(l.lines.size(), RectF(0, 0, -1, 0));
       const CharacterRange& range = f.ranges[static_cast<size_t>(r)];
       const int first = std::max(0, range.First), last = std::min(n, range.First + std::max(0, range.Length));
-      for (int i = first; i < last; ++i) {
-        const int index = l.text.offsets[static_cast<size_t>(i)];
-        if (i > first && index == l.text.offsets[static_cast<size_t>(i - 1)]) continue;  // a pair's second unit
-        PangoRectangle pos;
-        pango_layout_index_to_pos(l.layout.get(), index, &pos);
-        int lineNo = 0, xpos = 0;
-        pango_layout_index_to_line_x(l.layout.get(), index, FALSE, &lineNo, &xpos);
-        if (lineNo < 0 || lineNo >= static_cast<int>(l.lines.size())) continue;
-        const Line& line = l.lines[static_cast<size_t>(lineNo)];
-        double x = line.x + (pos.x - line.originX) / PANGO_SCALE / l.scale, w = double(pos.width) / PANGO_SCALE / l.scale;
-        if (w < 0) x += w, w = -w;
-        RectF& box = perLine[static_cast<size_t>(lineNo)];
-        const double y = l.box.Y + lineNo * l.lineHeight;
-        if (box.Width < 0) {
-          box = RectF(REAL(x), REAL(y), REAL(w), REAL(l.lineHeight));
-        } else {
-          const double x0 = std::min<double>(box.X, x), x1 = std::max<double>(box.X + box.Width, x + w);
-          box.X = REAL(x0), box.Width = REAL(x1 - x0);
-        }
-      }
       RegionData& region = *impl(regions[r]);
       region.infinite = false;
       region.rects.clear();
-      for (const RectF& box : perLine)
-        if (box.Width >= 0) region.rects.push_back(world_box(l, box.X, box.Y, box.Width, box.Height));
+      // One rectangle per line the range reaches: its characters' advances, as high as the line.
+      for (size_t k = 0; k < l.lines.size(); ++k) {
+        const Line& line = l.lines[k];
+        double x0 = INFINITY, x1 = -INFINITY;
+        for (int c = std::max(first, line.first); c < std::min(last, line.end); ++c) {
+          x0 = std::min(x0, l.charLeft[size_t(c)]);
+          x1 = std::max(x1, l.charRight[size_t(c)]);
+        }
+        if (x0 > x1) continue;
+        const double y = l.box.Y + double(k) * l.lineHeight;
+        region.rects.push_back(world_box(l, line.x + (x0 - line.left) * l.unit, y, (x1 - x0) * l.unit, l.lineHeight));
+      }
     }
     return Ok;
   });

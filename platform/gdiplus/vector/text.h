@@ -1,6 +1,9 @@
 // Zentarix GDI+ layer — MIT licence.
 // The objects behind GpFontFamily, GpFont, GpStringFormat and GpRegion, and the font lookups.
 #pragma once
+#include <cairo.h>
+#include <hb.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,15 +20,31 @@ struct FontMetrics {
   UINT16 lineSpacing = 0;
 };
 
+// A resolved family's face in one style (bold and italic bits), loaded once for the process: its
+// design metrics, the lines it draws under and through text (font units, up from the baseline),
+// the HarfBuzz face text is shaped with and the cairo face its glyphs are drawn with. Both faces
+// are immutable and shared between threads.
+struct FontFace {
+  FontMetrics metrics;
+  int underlinePosition = 0, underlineThickness = 0;
+  int strikeoutPosition = 0, strikeoutThickness = 0;
+  hb_face_t* shaping = nullptr;
+  cairo_font_face_t* drawing = nullptr;
+  FontFace() = default;
+  FontFace(const FontFace&) = delete;
+  FontFace& operator=(const FontFace&) = delete;
+  ~FontFace();
+};
+
 // fontconfig's answer for a family name: the family it resolves to, or nothing when it would only
 // fall back to a generic family (see gdiplusfont.h). Answers are cached for the process.
 std::optional<std::string> resolve_family(const std::u16string& name);
-// The metrics of the resolved family's face for a style (bold and italic bits).
-FontMetrics family_metrics(const std::string& family, INT style);
+const FontFace& font_face(const std::string& family, INT style);
+inline FontMetrics family_metrics(const std::string& family, INT style) { return font_face(family, style).metrics; }
 
 struct FontFamilyData {
   std::u16string name;   // as asked for
-  std::string resolved;  // as fontconfig and pango know it
+  std::string resolved;  // as fontconfig knows it
 };
 inline FontFamilyData* impl(Gdiplus::GpFontFamily* p) { return reinterpret_cast<FontFamilyData*>(p); }
 inline const FontFamilyData* impl(const Gdiplus::GpFontFamily* p) {

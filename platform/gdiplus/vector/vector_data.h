@@ -1,6 +1,7 @@
 // Zentarix GDI+ layer — MIT licence.
 // The objects behind GpPath, GpBrush and GpPen, and the geometry they share.
 #pragma once
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -60,6 +61,11 @@ inline PenData* impl(Gdiplus::GpPen* p) { return reinterpret_cast<PenData*>(p); 
 
 // The 8 x 8 bit pattern of a hatch style: row r of the pattern is byte r, bit 7 the leftmost pixel.
 const uint8_t* hatch_pattern(Gdiplus::HatchStyle style);
+
+// The arguments of the flat API: false for a value that is not finite; points as doubles, or false
+// when the pointer is missing, the count below minimum or a value not finite.
+bool finite(std::initializer_list<Gdiplus::REAL> values);
+bool read_points(const Gdiplus::PointF* points, INT count, INT minimum, std::vector<PointD>* out);
 
 // Path building, in GDI+'s conventions (gdipluspath.h). Points arrive in world units.
 void path_add_lines(PathData& path, const PointD* points, size_t count);

@@ -158,27 +158,44 @@ class SafeArray {
   SAFEARRAY* m_psa = nullptr;
 };
 
-// Scope guard for SafeArrayAccessData / SafeArrayUnaccessData.
+// Scope guard for SafeArrayAccessData / SafeArrayUnaccessData. Not noexcept: it reads a caller's
+// array descriptor, which code under the fault guard may do (a translated fault must unwind out).
 class SafeArrayAccess {
  public:
-  SafeArrayAccess(SAFEARRAY* psa, HRESULT& hr) noexcept : m_psa(psa) {
+  SafeArrayAccess(SAFEARRAY* psa, HRESULT& hr) : m_psa(psa) {
     hr = SafeArrayAccessData(psa, &m_data);
     if (FAILED(hr)) m_psa = nullptr;
   }
   SafeArrayAccess(const SafeArrayAccess&) = delete;
   SafeArrayAccess& operator=(const SafeArrayAccess&) = delete;
   ~SafeArrayAccess() { unaccess(); }
-  HRESULT unaccess() noexcept {
+  HRESULT unaccess() {
     if (!m_psa) return S_OK;
     SAFEARRAY* psa = std::exchange(m_psa, nullptr);
     return SafeArrayUnaccessData(psa);
   }
-  void* data() const noexcept { return m_data; }
+  void* data() const { return m_data; }
 
  private:
   SAFEARRAY* m_psa;
   void* m_data = nullptr;
 };
+
+// Writes all cb bytes at the stream's position. A Write may take fewer bytes than asked (legal for
+// any IStream), so it is called again for the rest until everything is written or a call fails; a
+// Write that takes nothing yet answers success is STG_E_WRITEFAULT (it would never finish).
+inline HRESULT write_all(ISequentialStream* stream, const void* data, ULONG cb) {
+  const auto* at = static_cast<const unsigned char*>(data);
+  while (cb > 0) {
+    ULONG written = 0;
+    const HRESULT hr = stream->Write(at, cb, &written);
+    if (FAILED(hr)) return hr;
+    if (written == 0 || written > cb) return STG_E_WRITEFAULT;
+    at += written;
+    cb -= written;
+  }
+  return S_OK;
+}
 
 // Comparison of names the way Automation compares them (option names, "Auto", value names): ASCII
 // letters without regard to case, every other code unit as it is.

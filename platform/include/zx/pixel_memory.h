@@ -18,6 +18,11 @@ ZX_API void* pixel_alloc_zeroed(size_t bytes) noexcept;
 ZX_API void pixel_free(void* block) noexcept;
 // The usable size of a block from pixel_alloc.
 ZX_API size_t pixel_block_size(const void* block) noexcept;
+// True when the `bytes` bytes at `start` lie inside one large block (kLargeBlock or more) handed
+// out here and not yet freed: memory that is ours, which no caller can unmap or protect under us.
+// Memory that is not (a caller's rows, a small block) is copied before a C library reads it,
+// because a fault inside such a library cannot be turned into a failed call.
+ZX_API bool pixel_memory_holds(const void* start, size_t bytes) noexcept;
 // Releases every cached block to the system (tests, and hosts that want their memory back).
 ZX_API void pixel_cache_trim() noexcept;
 

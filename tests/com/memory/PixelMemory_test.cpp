@@ -43,4 +43,21 @@ TEST(PixelMemory, CachedBlockIsNotSpentOnMuchSmallerRequest) {
   zx::pixel_cache_trim();
 }
 
+TEST(PixelMemory, OnlyLiveLargeBlocksAreKnownAsOurs) {
+  auto* large = static_cast<uint8_t*>(zx::pixel_alloc(size_t{2} << 20));
+  const size_t n = zx::pixel_block_size(large);
+  void* small = zx::pixel_alloc(4096);
+  uint8_t foreign[64];
+  const struct {
+    const void* start;
+    size_t bytes;
+    bool ours;
+  } cases[] = {{large, n, true},        {large + 100, n - 100, true}, {large + 100, n - 99, false},
+               {large - 1, 2, false},   {small, 16, false},           {foreign, sizeof(foreign), false}};
+  for (const auto& c : cases) EXPECT_EQ(zx::pixel_memory_holds(c.start, c.bytes), c.ours) << c.start;
+  zx::pixel_free(large);
+  zx::pixel_free(small);
+  EXPECT_FALSE(zx::pixel_memory_holds(large, 16)) << "a freed block is ours no longer";
+}
+
 }  // namespace

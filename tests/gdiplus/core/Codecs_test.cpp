@@ -2,6 +2,7 @@
 // The codec plumbing with a fake format: registry merge, decoding from files and streams, frames, saving.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -214,6 +215,13 @@ TEST(Decoding, FileErrorsGiveStatusAndLastError) {
   Bitmap folder(zx::to_utf16(dir.path.string()).c_str());
   EXPECT_EQ(folder.GetLastStatus(), AccessDenied);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  // Anything but a regular file is refused without waiting on it (a FIFO with no writer).
+  ASSERT_EQ(mkfifo((dir.path / "fifo").c_str(), 0600), 0);
+  alarm(20);
+  Bitmap fifo(dir.file("fifo").c_str());
+  alarm(0);
+  EXPECT_EQ(fifo.GetLastStatus(), AccessDenied);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   dir.write("junk.bin", {1, 2, 3, 4, 5});
   Bitmap junk(dir.file("junk.bin").c_str());
   EXPECT_EQ(junk.GetLastStatus(), UnknownImageFormat);
@@ -262,6 +270,18 @@ TEST(Decoding, FramesAreDecodedAgainOnSelection) {
   EXPECT_EQ(clone->SelectActiveFrame(&FrameDimensionTime, 1), Ok);
   EXPECT_EQ(pixel(*static_cast<Bitmap*>(clone.get()), 0, 0), 0xFF000002u);
   EXPECT_EQ(pixel(bmp, 0, 0), 0xFF000003u);
+}
+
+TEST(Decoding, AFileIsReadWholeSoItsFramesOutliveItsTruncation) {
+  TempDir dir;
+  dir.write("frames.zxf", fake_file(1, 1, {{0xFF000001}, {0xFF000002}}));
+  Bitmap bmp(dir.file("frames.zxf").c_str());
+  ASSERT_EQ(bmp.GetLastStatus(), Ok);
+  std::unique_ptr<Image> clone(bmp.Clone());
+  std::filesystem::resize_file(dir.path / "frames.zxf", 0);  // another process cuts the file short
+  EXPECT_EQ(bmp.SelectActiveFrame(&FrameDimensionTime, 1), Ok);
+  EXPECT_EQ(pixel(bmp, 0, 0), 0xFF000002u);
+  EXPECT_EQ(clone->SelectActiveFrame(&FrameDimensionTime, 1), Ok);
 }
 
 TEST(Decoding, MetafileImageHasASizeButNoPixels) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -128,6 +129,30 @@ TEST(VectorDrawing, DashedHairlineRunsFollowThePattern) {
     for (int repeat = 0; repeat < 4; ++repeat)
       for (size_t k = 0; k < s.runs.size(); ++k)
         for (int i = 0; i < s.runs[k]; ++i, ++x) ASSERT_EQ(c.at(x, 1), k % 2 == 0 ? kBlack : 0u) << x;
+  }
+}
+
+TEST(VectorDrawing, LineCapsReachAsFarAsTheirShapes) {
+  // A 10-pixel pen ending at (60, 20); probes (63, 23), (64, 16), (64, 20) and (69, 20) beyond the end.
+  const struct {
+    LineCap cap;
+    bool a, b, c, d;
+  } caps[] = {{LineCapFlat, 0, 0, 0, 0},         {LineCapSquare, 1, 1, 1, 0},       {LineCapRound, 1, 0, 1, 0},
+              {LineCapTriangle, 0, 0, 1, 0},     {LineCapSquareAnchor, 1, 1, 1, 1}, {LineCapRoundAnchor, 1, 1, 1, 1},
+              {LineCapDiamondAnchor, 1, 1, 1, 1}, {LineCapArrowAnchor, 0, 0, 0, 0}};
+  for (const auto& c : caps) {
+    SCOPED_TRACE(int(c.cap));
+    Canvas canvas(90, 40);
+    Pen pen(Color(kBlack), 10);
+    pen.SetEndCap(c.cap);
+    ASSERT_EQ(canvas.g->DrawLine(&pen, 20, 20, 60, 20), Ok);
+    EXPECT_EQ(canvas.at(59, 20), kBlack);
+    EXPECT_EQ(canvas.at(63, 23), c.a ? kBlack : 0u);
+    EXPECT_EQ(canvas.at(64, 16), c.b ? kBlack : 0u);
+    EXPECT_EQ(canvas.at(64, 20), c.c ? kBlack : 0u);
+    EXPECT_EQ(canvas.at(69, 20), c.d ? kBlack : 0u);
+    // The arrow's tip is the end point; its base, two widths back, is twice as wide as the pen.
+    EXPECT_EQ(canvas.at(45, 27), c.cap == LineCapArrowAnchor ? kBlack : 0u);
   }
 }
 
@@ -285,6 +310,13 @@ TEST(VectorDrawing, ArialMeasuresAsLiberationSansAdvancesPlusPaddingAndLeavesInk
   EXPECT_NEAR(box.Height, file.lineSpacing, 0.01);
   EXPECT_FLOAT_EQ(box.X, 5);
   EXPECT_FLOAT_EQ(box.Y, 10);
+  // Vertical text turns the box a quarter: its sides swap, its top-left corner stays.
+  RectF turned;
+  StringFormat vertical(StringFormatFlagsDirectionVertical);
+  ASSERT_EQ(c.g->MeasureString(text, -1, &font, PointF(5, 10), &vertical, &turned), Ok);
+  EXPECT_FLOAT_EQ(turned.Width, box.Height);
+  EXPECT_FLOAT_EQ(turned.Height, box.Width);
+  EXPECT_FLOAT_EQ(turned.X, 5);
 
   SolidBrush black{Color(kBlack)};
   c.g->SetTextRenderingHint(TextRenderingHintAntiAlias);
@@ -294,6 +326,8 @@ TEST(VectorDrawing, ArialMeasuresAsLiberationSansAdvancesPlusPaddingAndLeavesInk
   for (auto [x, y] : ink) {
     EXPECT_TRUE(x >= box.X && x <= box.X + box.Width && y >= box.Y && y <= box.Y + box.Height) << x << "," << y;
   }
+  // Fonts were found, shaped and drawn without a thread of anyone's.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}), 1);
 }
 
 }  // namespace
