@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <new>
 
 using namespace Gdiplus;
 
@@ -108,6 +110,10 @@ Status Player::play() {
       record(type, m_file.sub(at, size));
     } catch (const Malformed&) {
       break;  // what was drawn stays
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception&) {
+      break;  // an object of the wrong kind where a record expects another: the same
     }
     at += size;
   }
@@ -301,7 +307,7 @@ bool Player::clip_record(uint32_t type, const Bytes& r) {
     case EMR_EXCLUDECLIPRECT: {
       const PathData rect = rectangle_path(RectF(REAL(r.i32(8)), REAL(r.i32(12)), REAL(double(r.i32(16)) - r.i32(8)),
                                                  REAL(double(r.i32(20)) - r.i32(12))));
-      combine_dc_clip(clip_from_path(rect, to_device(), m_bounds), type == EMR_INTERSECTCLIPRECT ? RGN_AND : RGN_DIFF);
+      combine_dc_clip(clip_shape(rect, to_device()), type == EMR_INTERSECTCLIPRECT ? RGN_AND : RGN_DIFF);
       break;
     }
     case EMR_OFFSETCLIPRGN: {
@@ -314,7 +320,7 @@ bool Player::clip_record(uint32_t type, const Bytes& r) {
       if (!m_path.points.empty()) {
         PathData path = m_path;
         path.fillMode = m_dc.fillMode == 2 ? FillModeWinding : FillModeAlternate;
-        combine_dc_clip(clip_from_path(path, Affine{}, m_bounds), r.i32(8));
+        combine_dc_clip(clip_shape(path, Affine{}), r.i32(8));
       }
       m_path = PathData{};
       m_inPath = false;

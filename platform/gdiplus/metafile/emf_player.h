@@ -144,6 +144,8 @@ class Player {
   GraphicsData gdi_graphics(const Affine& world, bool outline) const;
   // Charges a primitive's device-space bounds to the playback's work budget; false: over budget.
   bool charge(const DeviceBox& box);
+  // A clip of the pixels inside path (mapped by map), charged to the budget like a fill.
+  ClipPtr clip_shape(const PathData& path, const Affine& map);
 
   // ---- emf_objects.cpp: creating, selecting and realising GDI objects ----
   bool object_record(uint32_t type, const Bytes& r);
@@ -197,7 +199,7 @@ class Player {
   const PlusObject& plus_get(uint32_t id) const;
   bool plus_brush(uint16_t flags, uint32_t brushId, BrushData* out) const;
   const PenData* plus_pen(uint32_t id) const;
-  ClipPtr plus_region(const PlusRegion& region, const Affine& map) const;
+  ClipPtr plus_region(const PlusRegion& region, const Affine& map);
   void plus_set_clip(const ClipPtr& operand, int mode);
   void plus_draw_image(const PlusImage& image, const AttributesData* attributes, Gdiplus::Unit unit,
                        const Gdiplus::RectF& src, const Affine& placement);

@@ -104,6 +104,11 @@ RectF Player::box(const Bytes& r, size_t at, bool insideFrame) const {
   return RectF(REAL(l), REAL(t), REAL(rr - l), REAL(b - t));
 }
 
+ClipPtr Player::clip_shape(const PathData& path, const Affine& map) {
+  charge(device_bounds(path, map, 1));
+  return clip_from_path(path, map, m_bounds);
+}
+
 void Player::fill_with(const PathData& path, const BrushObject& brush, const Affine& world, FillMode mode) {
   BrushData b;
   if (!brush_data(brush, world, &b)) return;

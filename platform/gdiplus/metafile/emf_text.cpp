@@ -141,7 +141,7 @@ void Player::draw_text(const std::u16string& text, const std::vector<double>* dx
   if (f.quality >= 4 && f.quality <= 6) g.textHint = TextRenderingHintAntiAlias;  // ANTIALIASED, CLEARTYPE
   if (rect && (options & ETO_CLIPPED)) {
     const PathData box = rectangle_path(RectF(REAL(rect->X), REAL(rect->Y), REAL(rect->Width), REAL(rect->Height)));
-    g.clip = combine_clip(g.clip, clip_from_path(box, m, m_bounds), CombineModeIntersect);
+    g.clip = combine_clip(g.clip, clip_shape(box, m), CombineModeIntersect);
   }
   const int n = static_cast<int>(text.size());
   std::vector<double> advance(static_cast<size_t>(n)), rise(static_cast<size_t>(n));

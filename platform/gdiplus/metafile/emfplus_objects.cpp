@@ -323,7 +323,7 @@ bool Player::plus_brush(uint16_t flags, uint32_t brushId, BrushData* out) const 
 
 const PenData* Player::plus_pen(uint32_t id) const { return std::get_if<PenData>(&plus_get(id)); }
 
-ClipPtr Player::plus_region(const PlusRegion& region, const Affine& map) const {
+ClipPtr Player::plus_region(const PlusRegion& region, const Affine& map) {
   size_t next = 0;
   const std::function<ClipPtr(int)> node = [&](int depth) -> ClipPtr {
     if (next >= region.nodes.size() || depth > kMaxRegionDepth) throw Malformed{};
@@ -335,8 +335,8 @@ ClipPtr Player::plus_region(const PlusRegion& region, const Affine& map) const {
       return combine_clip(left ? left : everything, right ? right : everything, static_cast<CombineMode>(n.type));
     }
     switch (n.type) {
-      case 0x10000000: return clip_from_path(rectangle_path(n.rect), map, m_bounds);
-      case 0x10000001: return clip_from_path(n.path, map, m_bounds);
+      case 0x10000000: return clip_shape(rectangle_path(n.rect), map);
+      case 0x10000001: return clip_shape(n.path, map);
       case 0x10000002: return clip_from_rects(nullptr, 0);
       default: return nullptr;  // infinite
     }

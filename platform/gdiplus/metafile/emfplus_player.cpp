@@ -216,11 +216,11 @@ bool Player::plus_state_record(uint16_t type, uint16_t flags, const Bytes& d) {
     }
     case ResetClip: s.clip = nullptr; break;
     case SetClipRect:
-      plus_set_clip(clip_from_path(rectangle_path(read_rect(d, 0, 0)), plus_to_device(), m_bounds), (flags >> 8) & 0xF);
+      plus_set_clip(clip_shape(rectangle_path(read_rect(d, 0, 0)), plus_to_device()), (flags >> 8) & 0xF);
       break;
     case SetClipPath: {
       const auto* path = std::get_if<PathData>(&plus_get(flags & 0xFF));
-      if (path) plus_set_clip(clip_from_path(*path, plus_to_device(), m_bounds), (flags >> 8) & 0xF);
+      if (path) plus_set_clip(clip_shape(*path, plus_to_device()), (flags >> 8) & 0xF);
       break;
     }
     case SetClipRegion: {
