@@ -16,7 +16,7 @@ constexpr int32_t kNullPen = int32_t(0x80000008), kBlackBrush = int32_t(0x800000
 int32_t f(float v) { return std::bit_cast<int32_t>(v); }
 
 enum : uint32_t { HEADER = 1, POLYGON16 = 86, SETWINDOWEXTEX = 9, SETWINDOWORGEX = 10, SETVIEWPORTEXTEX = 11,
-                  SETMAPMODE = 17, SETBKMODE = 18, SETTEXTALIGN = 22, EXCLUDECLIPRECT = 29, INTERSECTCLIPRECT = 30,
+                  SETMAPMODE = 17, SETBKMODE = 18, SETROP2 = 20, SETTEXTALIGN = 22, EXCLUDECLIPRECT = 29, INTERSECTCLIPRECT = 30,
                   SAVEDC = 33, RESTOREDC = 34, SETWORLDTRANSFORM = 35, MODIFYWORLDTRANSFORM = 36, SELECTOBJECT = 37,
                   CREATEPEN = 38, CREATEBRUSH = 39, RECTANGLE = 43, MOVETOEX = 27, LINETO = 54, GDICOMMENT = 70,
                   BITBLT = 76, STRETCHDIBITS = 81, CREATEFONT = 82, EXTTEXTOUTW = 84, EXTCREATEPEN = 95 };
@@ -80,17 +80,21 @@ std::vector<int32_t> blit(int x, int y, int w, int h, int32_t rop) {
   return {0, 0, 0, 0, x, y, w, h, rop, 0, 0, f(1), 0, 0, f(1), 0, 0, 0, 0, 0, 0, 0, 0};
 }
 
-TEST(EmfPlayback, HandMadeFilesDrawAsGdiDoes) {
+std::vector<Case> hand_made() {
   EmfWriter text_right(60, 30), text_left(60, 30);
   const std::vector<int32_t> dib = dib_2x2();
   std::vector<int32_t> stretch = {0, 0, 19, 19, 0, 0, 0, 0, 2, 2, 80, 40, 120, 16, 0, 0x00CC0020, 20, 20};
   stretch.insert(stretch.end(), dib.begin(), dib.end());
+  std::vector<int32_t> invert = stretch;
+  invert[15] = 0x00660046;  // SRCINVERT
   // An EMF+ rectangle, 0x800000FF, then the same picture in GDI records for readers without EMF+.
+  // An unknown EMF+ record is skipped; GDI records after an EmfPlusGetDC are played.
   const std::vector<int32_t> plus = {
-      4 + 28 + 36, 0x2B464D45,
-      0x4001 | 1 << 16, 28, 16, int32_t(0xDBC01002), 0, 100, 100,       // header, 100 dpi
+      4 + 28 + 12 + 36, 0x2B464D45,
+      0x4001 | 1 << 16, 28, 16, int32_t(0xDBC01002), 0, 100, 100,  // header, 100 dpi
+      0x40FF, 12, 0,
       0x400A | int32_t(0x8000) << 16, 36, 24, int32_t(0x800000FF), 1, f(0), f(0), f(20), f(20)};  // FillRects
-  const Case cases[] = {
+  return {
       {"rectangle", bytes(EmfWriter(40, 40).record(CREATEBRUSH, {1, 0, kRedRef, 0}).record(SELECTOBJECT, {1})
                               .record(RECTANGLE, {10, 10, 20, 20})),
        {{10, 10, 10, 1, kBlack}, {19, 10, 1, 10, kBlack}, {11, 11, 8, 8, kRed}, {20, 10, 1, 11, kNone},
@@ -125,16 +129,38 @@ TEST(EmfPlayback, HandMadeFilesDrawAsGdiDoes) {
       {"stretchdibits", bytes(EmfWriter(40, 40).record(STRETCHDIBITS, stretch)),
        {{0, 0, 10, 10, kRed}, {10, 0, 10, 10, kWhite}, {0, 10, 10, 10, 0xFF0000FF}, {10, 10, 10, 10, 0xFF00FF00},
         {20, 0, 20, 40, kNone}}},
+      {"srcinvert", bytes(red_fill().record(BITBLT, blit(0, 0, 20, 20, 0x00F00021)).record(STRETCHDIBITS, invert)),
+       {{0, 0, 10, 10, kBlack}, {10, 0, 10, 10, 0xFF00FFFF}, {0, 10, 10, 10, 0xFFFF00FF}, {10, 10, 10, 10, 0xFFFFFF00},
+        {20, 0, 20, 40, kNone}}},
+      {"rop2_xor", bytes(red_fill().record(RECTANGLE, {0, 0, 21, 21}).record(SETROP2, {7}).record(RECTANGLE, {10, 0, 31, 21})),
+       {{0, 0, 10, 20, kRed}, {10, 0, 10, 20, kBlack}, {20, 0, 10, 20, kRed}, {0, 20, 40, 20, kNone}}},
       {"rop3", bytes(red_fill().record(BITBLT, blit(0, 0, 20, 20, 0x00F00021))
                          .record(BITBLT, blit(10, 0, 10, 10, 0x00000042))
                          .record(BITBLT, blit(0, 10, 10, 10, 0x00FF0062))
                          .record(BITBLT, blit(10, 10, 10, 10, 0x005A0049))),
        {{0, 0, 10, 10, kRed}, {10, 0, 10, 10, kBlack}, {0, 10, 10, 10, kWhite}, {10, 10, 10, 10, kBlack},
         {20, 0, 20, 40, kNone}}},
-      {"dual", bytes(red_fill().record(GDICOMMENT, plus).record(RECTANGLE, {0, 0, 31, 31})),
-       {{0, 0, 20, 20, 0x800000FF}, {20, 0, 20, 40, kNone}}},
+      {"dual", bytes(red_fill().record(GDICOMMENT, plus).record(RECTANGLE, {0, 0, 31, 31})
+                         .record(GDICOMMENT, {16, 0x2B464D45, 0x4004, 12, 0}).record(RECTANGLE, {25, 25, 36, 36})),
+       {{0, 0, 20, 20, 0x800000FF}, {20, 0, 5, 40, kNone}, {0, 20, 40, 5, kNone}, {26, 26, 8, 8, kRed}}},
   };
-  for (const Case& c : cases) check(c);
+}
+
+TEST(EmfPlayback, HandMadeFilesDrawAsGdiDoes) {
+  for (const Case& c : hand_made()) check(c);
+}
+
+// Damaged copies of the hand-made files (every record's fields in turn) play or fail cleanly.
+TEST(EmfPlayback, DamagedFilesPlayOrFailCleanly) {
+  for (const Case& c : hand_made())
+    for (uint8_t noise : {0x80, 0xFF})
+      for (size_t i = 88; i < c.file.size(); i += 3) {
+        std::vector<uint8_t> damaged = c.file;
+        damaged[i] ^= noise;
+        DecodeResult r;
+        decode_into(damaged, r);
+        ASSERT_EQ(r.status, Gdiplus::Ok) << c.name << " byte " << i;
+      }
 }
 
 // Each file draws a black square at (0,0)-(10,10), then breaks: playback ends with the square drawn.
@@ -156,6 +182,8 @@ TEST(EmfPlayback, HostileRecordsStopPlaybackCleanly) {
       {"record size", huge_size},
       {"point count", bytes(square().record(POLYGON16, {0, 0, 40, 40, 0x7FFFFFFF, 20, 20, 30, 30}))},
       {"object index", bytes(square().record(SELECTOBJECT, {7}).record(RECTANGLE, {20, 20, 30, 30}))},
+      {"dash count", bytes(square().record(CREATEPEN, {1, 1, 0, 0, 0}).record(SELECTOBJECT, {1})
+                             .record(MOVETOEX, {INT32_MIN, 30}).record(LINETO, {40, 30}))},
       {"comment size", bytes(square().record(GDICOMMENT, {int32_t(0xFFFFFFF0), 0x2B464D45}).record(RECTANGLE, {20, 20, 30, 30}))},
       {"emf+ size", bytes(square().record(GDICOMMENT, {16, 0x2B464D45, 0x4001, int32_t(0x7FFFFFF0), 0x7FFFFFE0})
                               .record(RECTANGLE, {20, 20, 30, 30}))},

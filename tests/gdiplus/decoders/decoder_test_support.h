@@ -116,7 +116,7 @@ class EmfWriter {
   }
   EmfWriter& record(uint32_t type, const std::vector<int32_t>& fields) {
     std::vector<uint8_t> body(fields.size() * 4);
-    std::memcpy(body.data(), fields.data(), body.size());
+    if (!body.empty()) std::memcpy(body.data(), fields.data(), body.size());
     return raw(type, body);
   }
   EmfWriter& raw(uint32_t type, const std::vector<uint8_t>& body) {
