@@ -432,11 +432,57 @@ TEST(VariantChangeType, ByteArraysAndStringsExchangeBytesAndArraysCopy) {
   EXPECT_EQ(change(out, VT_I4, copy), DISP_E_TYPEMISMATCH);
 }
 
+TEST(VariantChangeType, DatesTradeWithTextAndNumbers) {
+  struct Case {
+    double date;
+    const char16_t* text;
+  } written[] = {{45322, u"1/31/2024"},           {45322.5, u"1/31/2024 12:00:00 PM"},
+                 {0.75, u"6:00:00 PM"},          {0, u"12:00:00 AM"},
+                 {-1.25, u"12/29/1899 6:00:00 AM"}, {2.0000001, u"1/1/1900"}};
+  for (const auto& c : written) {
+    SCOPED_TRACE(c.date);
+    zx::Variant d, out;
+    d.vt = VT_DATE;
+    d.date = c.date;
+    ASSERT_EQ(change(d, VT_BSTR, out), S_OK);
+    EXPECT_EQ(std::u16string(out.bstrVal), c.text);
+  }
+  struct Read {
+    const char16_t* text;
+    HRESULT hr;
+    double date;
+  } read[] = {{u"2024-01-31", S_OK, 45322},         {u"1/31/2024 3:00 PM", S_OK, 45322.625},
+              {u"Wednesday, January 31, 2024", S_OK, 45322}, {u"31 Jan 24", S_OK, 45322},
+              {u"12:30", S_OK, 0.5208333333333334}, {u"13/1/2024", DISP_E_TYPEMISMATCH, 0},
+              {u"2/30/2024", DISP_E_TYPEMISMATCH, 0}, {u"45322", DISP_E_TYPEMISMATCH, 0},
+              {u"25:00", DISP_E_TYPEMISMATCH, 0}};
+  for (const auto& c : read) {
+    SCOPED_TRACE(zx::to_utf8(c.text));
+    zx::Variant out;
+    ASSERT_EQ(change(str(c.text), VT_DATE, out), c.hr);
+    if (c.hr == S_OK) {
+      EXPECT_DOUBLE_EQ(out.date, c.date);
+    }
+  }
+  zx::Variant out;
+  ASSERT_EQ(change(r8(45322.25), VT_DATE, out), S_OK);
+  ASSERT_EQ(change(out, VT_I4, out), S_OK);
+  EXPECT_EQ(out.lVal, 45322);
+  EXPECT_EQ(change(r8(3e6), VT_DATE, out), DISP_E_OVERFLOW);
+  SYSTEMTIME st{};
+  ASSERT_TRUE(VariantTimeToSystemTime(45322.625, &st));
+  EXPECT_EQ(st.wDayOfWeek, 3);  // a Wednesday
+  EXPECT_EQ(st.wHour, 15);
+  double back = 0;
+  ASSERT_TRUE(SystemTimeToVariantTime(&st, &back));
+  EXPECT_DOUBLE_EQ(back, 45322.625);
+}
+
 TEST(VariantChangeType, BadTypesAreRefused) {
   zx::Variant out, src = i4(1);
   EXPECT_EQ(change(src, VT_I4 | VT_BYREF, out), DISP_E_BADVARTYPE);
   EXPECT_EQ(change(src, 0x00FF, out), DISP_E_BADVARTYPE);
-  EXPECT_EQ(change(src, VT_DATE, out), DISP_E_BADVARTYPE);
+  EXPECT_EQ(change(src, VT_CY, out), DISP_E_BADVARTYPE);
   EXPECT_EQ(VariantChangeType(nullptr, &src, 0, VT_I4), E_INVALIDARG);
   ASSERT_EQ(change(src, VT_EMPTY, out), S_OK);
   EXPECT_EQ(out.vt, VT_EMPTY);

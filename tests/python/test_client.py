@@ -107,6 +107,16 @@ def test_iteration_walks_the_collection_in_order():
     assert [keys[k] for k in keys] == ["B", "A", "C"]
 
 
+def test_layers_are_iterated_and_indexed_like_a_script_walks_them():
+    layers = zx.Dispatch("Zentarix.RasterCollection")
+    for width in (3, 2, 1):
+        layers.Add().EmptyImage(width, 1)
+    layers.Move(2, 0)
+    assert [(layer.Key, layer.Width) for layer in layers] == [("RasterObject2", 1), ("RasterObject0", 3),
+                                                              ("RasterObject1", 2)]
+    assert (layers["RasterObject1"].Index, layers[0].Key, len(layers)) == (2, "RasterObject2", 3)
+
+
 def test_enumerations_and_constants_are_names():
     assert (zx.oftJPEG, zx.OutputFileTypes.oftEXIF, zx.rqtBicubicMode) == (0, 8, 3)
     assert zx.OutputFileTypes(7) is zx.oftSupportedCount  # oftEMF shares the value

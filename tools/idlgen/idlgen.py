@@ -32,6 +32,7 @@ SCALARS = {
     "unsigned short": ("USHORT", "VT_UI2", "uiVal"),
     "float": ("FLOAT", "VT_R4", "fltVal"),
     "double": ("DOUBLE", "VT_R8", "dblVal"),
+    "DATE": ("DATE", "VT_DATE", "date"),
     "BSTR": ("BSTR", "VT_BSTR", "bstrVal"),
     "VARIANT_BOOL": ("VARIANT_BOOL", "VT_BOOL", "boolVal"),
     "VARIANT": ("VARIANT", "VT_VARIANT", None),
