@@ -248,5 +248,7 @@ std::u16string from_cp1252(const uint8_t* bytes, size_t count);
 
 // A path of one rectangle, ellipse, polygon...: the GDI+ path builders in double precision.
 PathData rectangle_path(const Gdiplus::RectF& r);
+// The device-space box of a path's points under m, widened by pad on every side.
+DeviceBox device_bounds(const PathData& path, const Affine& m, double pad);
 
 }  // namespace zx::gdip::emf

@@ -46,15 +46,6 @@ void round_rect(PathData& path, const RectF& r, double cw, double ch) {
   path_close_figure(path);
 }
 
-DeviceBox device_bounds(const PathData& path, const Affine& m, double pad) {
-  DeviceBox b{INFINITY, INFINITY, -INFINITY, -INFINITY};
-  for (const PointF& p : path.points) {
-    const PointD d = apply(m, {p.X, p.Y});
-    b = {std::min(b.x0, d.x), std::min(b.y0, d.y), std::max(b.x1, d.x), std::max(b.y1, d.y)};
-  }
-  return {b.x0 - pad, b.y0 - pad, b.x1 + pad, b.y1 + pad};
-}
-
 // GDI's binary raster operations as the ternary operation they are with pattern and destination.
 // false: nothing is drawn (R2_NOP).
 bool raster_op2(int rop2, GraphicsData& g, BrushData& brush) {
@@ -75,6 +66,15 @@ bool raster_op2(int rop2, GraphicsData& g, BrushData& brush) {
 }
 
 }  // namespace
+
+DeviceBox device_bounds(const PathData& path, const Affine& m, double pad) {
+  DeviceBox b{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (const PointF& p : path.points) {
+    const PointD d = apply(m, {p.X, p.Y});
+    b = {std::min(b.x0, d.x), std::min(b.y0, d.y), std::max(b.x1, d.x), std::max(b.y1, d.y)};
+  }
+  return {b.x0 - pad, b.y0 - pad, b.x1 + pad, b.y1 + pad};
+}
 
 PathData rectangle_path(const RectF& r) {
   PathData path;

@@ -62,15 +62,6 @@ RectF read_rect(const Bytes& d, size_t at, uint16_t flags) {
 
 size_t rect_size(uint16_t flags) { return (flags & kCompressed) ? 8 : 16; }
 
-DeviceBox bounds_of(const PathData& path, const Affine& m, double pad) {
-  DeviceBox b{INFINITY, INFINITY, -INFINITY, -INFINITY};
-  for (const PointF& p : path.points) {
-    const PointD q = apply(m, {p.X, p.Y});
-    b = {std::min(b.x0, q.x), std::min(b.y0, q.y), std::max(b.x1, q.x), std::max(b.y1, q.y)};
-  }
-  return {b.x0 - pad, b.y0 - pad, b.x1 + pad, b.y1 + pad};
-}
-
 }  // namespace
 
 void Player::plus_records(const Bytes& c) {
@@ -249,7 +240,7 @@ void Player::plus_draw_image(const PlusImage& image, const AttributesData* attri
   GraphicsData g = plus_graphics();
   const Affine m = placement.then(g.world.affine());
   g.world.set(m);
-  charge(bounds_of(rectangle_path(src), m, 1));
+  charge(device_bounds(rectangle_path(src), m, 1));
   DllExports::GdipDrawImageRectRect(reinterpret_cast<GpGraphics*>(&g), handle_of(image.bitmap.get()), src.X, src.Y,
                                     src.Width, src.Height, src.X, src.Y, src.Width, src.Height, unit,
                                     reinterpret_cast<const GpImageAttributes*>(attributes), nullptr, nullptr);
@@ -262,14 +253,14 @@ bool Player::plus_draw_record(uint16_t type, uint16_t flags, const Bytes& d) {
   const auto fill = [&](uint32_t brushId, FillMode mode) {
     BrushData brush;
     if (!plus_brush(flags, brushId, &brush)) return;
-    charge(bounds_of(path, m, 1));
+    charge(device_bounds(path, m, 1));
     fill_path(g, path, brush, mode);
   };
   const auto stroke = [&](uint32_t penId) {
     const PenData* pen = plus_pen(penId);
     if (!pen) return;
     const double scale = std::sqrt(std::fabs(m.m11 * m.m22 - m.m12 * m.m21));
-    charge(bounds_of(path, m, 2 + pen->width * scale * std::max<double>(2, pen->miterLimit)));
+    charge(device_bounds(path, m, 2 + pen->width * scale * std::max<double>(2, pen->miterLimit)));
     stroke_path(g, path, *pen);
   };
   const uint8_t objectId = flags & 0xFF;
