@@ -132,8 +132,11 @@ void Player::draw_text(const std::u16string& text, const std::vector<double>* dx
   const double cell = double(metrics.ascent) + metrics.descent;
   // Negative heights are the em, positive ones the cell (ascent and descent together).
   const double em = f.height < 0   ? -double(f.height)
-                    : f.height > 0 ? f.height * metrics.emHeight / (cell > 0 ? cell : metrics.emHeight)
+                    : f.height > 0 ? double(f.height) * metrics.emHeight / (cell > 0 ? cell : metrics.emHeight)
                                    : 16 / sy;
+  // Past this many device pixels cairo fails to scale the face, and the failure sticks to the face
+  // the whole process shares: such text is not drawn.
+  if (!(em * std::max(sx, sy) <= 16384)) return;
   font.size = REAL(em);
   const double ascent = em * metrics.ascent / metrics.emHeight, descent = em * metrics.descent / metrics.emHeight;
 
