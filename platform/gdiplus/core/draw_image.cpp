@@ -119,7 +119,15 @@ Status WINAPI GdipGraphicsClear(GpGraphics* graphics, ARGB color) {
     return fault_guarded([&] {
       Surface surface;
       if (const Status status = surface.open(*impl(graphics)); status != Ok) return status;
-      resample::fill(surface.view(), color);
+      const resample::TargetView& view = surface.view();
+      if (!impl(graphics)->clip) {
+        resample::fill(view, color);
+      } else {
+        for (const Rect& r : clip_rects(*impl(graphics)->clip, Rect(0, 0, view.width, view.height)))
+          resample::fill({view.data + ptrdiff_t{r.Y} * view.stride + ptrdiff_t{r.X} * 4, r.Width, r.Height, view.stride,
+                          view.format},
+                         color);
+      }
       surface.commit();
       return Ok;
     });
@@ -189,9 +197,13 @@ Status WINAPI GdipDrawImageRectRect(GpGraphics* graphics, GpImage* image, REAL d
       request.compose = g.compositing == CompositingModeSourceCopy ? resample::Compose::SourceCopy
                                                                    : resample::Compose::SourceOver;
       request.target = surface.view();
-      request.clip_x1 = surface.view().width;
-      request.clip_y1 = surface.view().height;
-      resample::draw(request);
+      const Rect whole(0, 0, surface.view().width, surface.view().height);
+      // A clip is a set of rectangles; the resampler writes one rectangle at a time.
+      for (const Rect& r : g.clip ? clip_rects(*g.clip, whole) : std::vector<Rect>{whole}) {
+        request.clip_x0 = r.X, request.clip_y0 = r.Y;
+        request.clip_x1 = r.GetRight(), request.clip_y1 = r.GetBottom();
+        resample::draw(request);
+      }
       surface.commit();
       return Ok;
     });

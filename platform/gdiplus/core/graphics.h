@@ -66,6 +66,25 @@ inline const AttributesData* impl(const Gdiplus::GpImageAttributes* p) {
   return reinterpret_cast<const AttributesData*>(p);
 }
 
+// A set of device pixels drawing is confined to (vector/clip.cpp); a graphics without one draws
+// everywhere.
+struct ClipRegion;
+// The clip's rectangles that meet bounds (device pixels), cut to it, in band order.
+std::vector<Gdiplus::Rect> clip_rects(const ClipRegion& clip, const Gdiplus::Rect& bounds);
+
+// A GDI ternary raster operation, for playing GDI records (GDI+ itself has none). code is the
+// operation's truth table over pattern P (0xF0), source S (0xCC) and destination D (0xAA), applied
+// bitwise to the red, green and blue bytes; what it draws is opaque. A primitive's brush sample is
+// P, or S when sampleIsSource (P is then `pattern`).
+struct RasterOp {
+  bool active = false;
+  uint8_t code = 0xF0;
+  bool sampleIsSource = false;
+  Gdiplus::ARGB pattern = 0;
+};
+// One pixel of a raster operation: straight ARGB operands, an opaque result.
+uint32_t apply_raster_op(uint8_t code, uint32_t p, uint32_t s, uint32_t d);
+
 struct GraphicsData {
   ImageData* image = nullptr;  // the bitmap drawn on, or
   HDC hdc = 0;                 // the memory DC whose selected bitmap is drawn on
@@ -82,6 +101,8 @@ struct GraphicsData {
   Gdiplus::TextRenderingHint textHint = Gdiplus::TextRenderingHintSystemDefault;
   int originX = 0;
   int originY = 0;
+  std::shared_ptr<const ClipRegion> clip;  // device pixels drawing may reach; null: all
+  RasterOp rop;
 
   // World coordinates to device pixels: the world transform, then the page unit and scale.
   resample::Affine to_device() const;

@@ -117,6 +117,9 @@ void convert_region(const Region& src, const Region& dst, int width, int height,
 // Copies a rectangle of src (converted) into dst's pixels at (0,0); both unlocked, rect inside src.
 Gdiplus::Status copy_converted(const ImageData& src, const Gdiplus::Rect& rect, ImageData& dst);
 
+// Decodes an image embedded in another file (a metafile's bitmap) into a 32bppARGB bitmap of its
+// own; metafiles are refused, so nothing is ever played inside another playback.
+Gdiplus::Status decode_embedded_bitmap(std::span<const uint8_t> bytes, std::unique_ptr<ImageData>* out);
 // Decodes the active frame of image.source into image (pixels, palette, size, format, dpi).
 Gdiplus::Status decode_frame(ImageData& image, UINT frame);
 

@@ -204,6 +204,29 @@ Status load(const std::shared_ptr<const EncodedSource>& source, bool icm, ImageD
   return Ok;
 }
 
+}  // namespace
+
+Status decode_embedded_bitmap(std::span<const uint8_t> bytes, std::unique_ptr<ImageData>* out) {
+  const CodecEntry* codec = sniff(bytes);
+  if (!codec || codec->formatId == ImageFormatEMF || codec->formatId == ImageFormatWMF) return UnknownImageFormat;
+  auto source = std::make_shared<HeldBytes>(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  auto image = std::make_unique<ImageData>();
+  if (const Status status = decode_into(*image, source, *codec, true, 0); status != Ok) return status;
+  if (image->kind != ImageKind::Bitmap) return UnknownImageFormat;
+  image->source.reset();
+  if (image->format != PixelFormat32bppARGB) {
+    Status status = Ok;
+    std::unique_ptr<ImageData> argb = make_bitmap(image->width, image->height, PixelFormat32bppARGB, &status);
+    if (!argb) return status;
+    if ((status = copy_converted(*image, Rect(0, 0, image->width, image->height), *argb)) != Ok) return status;
+    image = std::move(argb);
+  }
+  *out = std::move(image);
+  return Ok;
+}
+
+namespace {
+
 Status load_file(const WCHAR* filename, bool icm, ImageData** out) {
   if (!out) return InvalidParameter;
   std::shared_ptr<const EncodedSource> source;

@@ -32,6 +32,13 @@ enum SmoothingMode : int32_t {
 
 enum FlushIntention : int32_t { FlushIntentionFlush = 0, FlushIntentionSync = 1 };
 
+enum DriverStringOptions : int32_t {
+  DriverStringOptionsCmapLookup = 1,
+  DriverStringOptionsVertical = 2,
+  DriverStringOptionsRealizedAdvance = 4,
+  DriverStringOptionsLimitSubpixel = 8
+};
+
 }  // namespace Gdiplus
 
 #include "gdiplusbrush.h"
@@ -51,6 +58,18 @@ ZX_API Status WINAPI GdipSetRenderingOrigin(GpGraphics* graphics, INT x, INT y);
 ZX_API Status WINAPI GdipGetRenderingOrigin(GpGraphics* graphics, INT* x, INT* y);
 // Drawing completes within each call, so flushing has nothing left to do.
 ZX_API Status WINAPI GdipFlush(GpGraphics* graphics, FlushIntention intention);
+
+// --- clipping ---
+// The clip is a set of device pixels (null: all), fixed when it is set: later changes of the world
+// transform do not move it. A pixel belongs to a shape when its centre lies inside the shape, so
+// clip edges are never antialiased. Every drawing call, Clear included, writes only clipped pixels.
+ZX_API Status WINAPI GdipSetClipRect(GpGraphics* graphics, REAL x, REAL y, REAL width, REAL height,
+                                     CombineMode combineMode);
+ZX_API Status WINAPI GdipSetClipPath(GpGraphics* graphics, GpPath* path, CombineMode combineMode);
+ZX_API Status WINAPI GdipResetClip(GpGraphics* graphics);
+// Moves the clip by the world vector (dx, dy), rounded to whole device pixels.
+ZX_API Status WINAPI GdipTranslateClip(GpGraphics* graphics, REAL dx, REAL dy);
+ZX_API Status WINAPI GdipIsClipEmpty(GpGraphics* graphics, BOOL* result);
 
 // --- outlines ---
 ZX_API Status WINAPI GdipDrawLine(GpGraphics* graphics, GpPen* pen, REAL x1, REAL y1, REAL x2, REAL y2);
@@ -87,6 +106,14 @@ ZX_API Status WINAPI GdipDrawString(GpGraphics* graphics, const WCHAR* string, I
 ZX_API Status WINAPI GdipMeasureString(GpGraphics* graphics, const WCHAR* string, INT length, const GpFont* font,
                                        const RectF* layoutRect, const GpStringFormat* format, RectF* boundingBox,
                                        INT* codepointsFitted, INT* linesFilled);
+// Each character (UTF-16 unit; a surrogate pair is one) drawn with its origin on the baseline at its
+// own position, in world units; with RealizedAdvance only the first position counts and the others
+// follow the font's advances. Ligatures are not formed. matrix (optional) applies to the text before
+// the world transform. Without CmapLookup the text would be glyph indices of the font, which are not
+// portable between font files: NotImplemented.
+ZX_API Status WINAPI GdipDrawDriverString(GpGraphics* graphics, const UINT16* text, INT length, const GpFont* font,
+                                          const GpBrush* brush, const PointF* positions, INT flags,
+                                          const GpMatrix* matrix);
 // One region per measurable range of the format (regionCount must equal their count): the union of
 // the boxes of the range's characters, each as high as its line.
 ZX_API Status WINAPI GdipMeasureCharacterRanges(GpGraphics* graphics, const WCHAR* string, INT length,

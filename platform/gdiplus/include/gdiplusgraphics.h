@@ -40,6 +40,15 @@ enum Unit : int32_t {
   UnitMillimeter = 6
 };
 
+enum CombineMode : int32_t {
+  CombineModeReplace = 0,
+  CombineModeIntersect = 1,
+  CombineModeUnion = 2,
+  CombineModeXor = 3,
+  CombineModeExclude = 4,
+  CombineModeComplement = 5
+};
+
 enum MatrixOrder : int32_t { MatrixOrderPrepend = 0, MatrixOrderAppend = 1 };
 
 enum WrapMode : int32_t {
@@ -102,7 +111,8 @@ ZX_API Status WINAPI GdipCreateFromHDC(HDC hdc, GpGraphics** graphics);
 // outlive the graphics and must not be locked while the graphics draws.
 ZX_API Status WINAPI GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphics);
 ZX_API Status WINAPI GdipDeleteGraphics(GpGraphics* graphics);
-// Stores the colour in every pixel of the surface as it is (no blending, alpha included).
+// Stores the colour in every pixel of the surface the clip lets through, as it is (no blending,
+// alpha included).
 ZX_API Status WINAPI GdipGraphicsClear(GpGraphics* graphics, ARGB color);
 
 // --- state ---
@@ -462,6 +472,22 @@ class Graphics : public LastStatus {
   }
   void Flush(FlushIntention intention = FlushIntentionFlush) { DllExports::GdipFlush(m_native, intention); }
 
+  Status SetClip(const RectF& rect, CombineMode mode = CombineModeReplace) {
+    return SetStatus(DllExports::GdipSetClipRect(m_native, rect.X, rect.Y, rect.Width, rect.Height, mode));
+  }
+  Status SetClip(const GraphicsPath* path, CombineMode mode = CombineModeReplace) {
+    return SetStatus(DllExports::GdipSetClipPath(m_native, path ? path->m_native : nullptr, mode));
+  }
+  Status IntersectClip(const RectF& rect) { return SetClip(rect, CombineModeIntersect); }
+  Status ExcludeClip(const RectF& rect) { return SetClip(rect, CombineModeExclude); }
+  Status ResetClip() { return SetStatus(DllExports::GdipResetClip(m_native)); }
+  Status TranslateClip(REAL dx, REAL dy) { return SetStatus(DllExports::GdipTranslateClip(m_native, dx, dy)); }
+  BOOL IsClipEmpty() const {
+    BOOL empty = FALSE;
+    SetStatus(DllExports::GdipIsClipEmpty(m_native, &empty));
+    return empty;
+  }
+
   Status DrawLine(const Pen* pen, REAL x1, REAL y1, REAL x2, REAL y2) {
     return SetStatus(DllExports::GdipDrawLine(m_native, pen_of(pen), x1, y1, x2, y2));
   }
@@ -532,6 +558,12 @@ class Graphics : public LastStatus {
                     const StringFormat* format, const Brush* brush) {
     return SetStatus(DllExports::GdipDrawString(m_native, string, length, font ? font->m_native : nullptr, &layoutRect,
                                                 format ? format->m_native : nullptr, brush_of(brush)));
+  }
+  Status DrawDriverString(const UINT16* text, INT length, const Font* font, const Brush* brush,
+                          const PointF* positions, INT flags, const Matrix* matrix) {
+    return SetStatus(DllExports::GdipDrawDriverString(m_native, text, length, font ? font->m_native : nullptr,
+                                                      brush_of(brush), positions, flags,
+                                                      matrix ? matrix->m_native : nullptr));
   }
   Status MeasureString(const WCHAR* string, INT length, const Font* font, const PointF& origin,
                        const StringFormat* format, RectF* boundingBox) const {

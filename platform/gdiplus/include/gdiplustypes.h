@@ -86,6 +86,10 @@ struct Rect {
   INT X = 0, Y = 0, Width = 0, Height = 0;
   Rect() = default;
   Rect(INT x, INT y, INT w, INT h) : X(x), Y(y), Width(w), Height(h) {}
+  INT GetLeft() const { return X; }
+  INT GetTop() const { return Y; }
+  INT GetRight() const { return X + Width; }
+  INT GetBottom() const { return Y + Height; }
 };
 struct RectF {
   REAL X = 0, Y = 0, Width = 0, Height = 0;

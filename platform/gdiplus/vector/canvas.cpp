@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "clip.h"
 #include "compose.h"
 #include "guard.h"
 
@@ -118,8 +119,14 @@ Status render_coverage(const GraphicsData& g, const DeviceBox& b, const BrushDat
     const auto last = [&](double v, int limit) {
       return static_cast<int>(std::clamp(std::ceil(v - centre + 0.5), 0.0, double(limit)));
     };
-    const int x0 = first(b.x0, target.width), x1 = last(b.x1, target.width);
-    const int y0 = first(b.y0, target.height), y1 = last(b.y1, target.height);
+    int x0 = first(b.x0, target.width), x1 = last(b.x1, target.width);
+    int y0 = first(b.y0, target.height), y1 = last(b.y1, target.height);
+    if (g.clip) {
+      Rect extents;
+      if (!clip_extents(*g.clip, &extents)) return Ok;
+      x0 = std::max(x0, extents.X), x1 = std::min(x1, extents.GetRight());
+      y0 = std::max(y0, extents.Y), y1 = std::min(y1, extents.GetBottom());
+    }
     const cairo_antialias_t antialias = smoothing_on(g) ? CAIRO_ANTIALIAS_GRAY : CAIRO_ANTIALIAS_NONE;
     const resample::Compose mode =
         g.compositing == CompositingModeSourceCopy ? resample::Compose::SourceCopy : resample::Compose::SourceOver;
@@ -137,6 +144,9 @@ Status render_coverage(const GraphicsData& g, const DeviceBox& b, const BrushDat
           cairo_surface_mark_dirty(mask.get());
         }
         cairo_surface_flush(mask.get());
+        if (g.clip)
+          mask_to_clip(*g.clip, cairo_image_surface_get_data(mask.get()), cairo_image_surface_get_stride(mask.get()),
+                       tx, ty, frame.width, frame.height);
         CoverageSource source{cairo_image_surface_get_data(mask.get()), cairo_image_surface_get_stride(mask.get()),
                               nullptr, 0, brush.colour, frame.width, frame.height};
         CairoSurface layer;
@@ -152,7 +162,7 @@ Status render_coverage(const GraphicsData& g, const DeviceBox& b, const BrushDat
         } else if (brush.type != BrushTypeSolidColor) {
           return InvalidParameter;  // a texture whose transform cannot be inverted
         }
-        compose_coverage(target, tx, ty, source, mode);
+        compose_coverage(target, tx, ty, source, mode, g.rop);
       }
     surface.commit();
     return Ok;

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "../resample/resample.h"
+#include "graphics.h"
 
 namespace zx::gdip {
 
@@ -21,8 +21,10 @@ struct CoverageSource {
 // Composes the tile onto target at (x0, y0) (the tile lies inside the target). A pixel of coverage
 // c takes the brush sample with its alpha scaled by c / 255 under SourceOver; under SourceCopy it
 // takes the sample itself where c is 255 and the premultiplied blend of sample and pixel by c
-// elsewhere. Pixels of coverage 0 are not read or written. Runs under the fault guard: not noexcept.
+// elsewhere. An active raster operation replaces both: a pixel covered at least half takes the
+// operation's opaque result, where the brush sample is not transparent. Pixels of coverage 0 are not
+// read or written. Runs under the fault guard: not noexcept.
 void compose_coverage(const resample::TargetView& target, int x0, int y0, const CoverageSource& source,
-                      resample::Compose mode);
+                      resample::Compose mode, const RasterOp& rop);
 
 }  // namespace zx::gdip

@@ -18,7 +18,12 @@ struct StrokePiece {
   PieceEnd start = PieceEnd::Figure, end = PieceEnd::Figure;
 };
 // pattern: on and off lengths (stroke units, all > 0), empty for a solid pen; offset into it.
+// visible (stroke units, optional): outside it no dash is cut, the pattern's phase is carried over
+// arithmetically, so a line millions of dashes long costs what its visible part costs.
+struct StrokeBox {
+  double x0, y0, x1, y1;
+};
 std::vector<StrokePiece> cut_dashes(const std::vector<Polyline>& figures, const std::vector<double>& pattern,
-                                    double offset);
+                                    double offset, const StrokeBox* visible = nullptr);
 
 }  // namespace zx::gdip

@@ -11,6 +11,7 @@
 #include <numbers>
 
 #include "canvas.h"
+#include "clip.h"
 #include "shapes.h"
 
 using namespace Gdiplus;
@@ -218,8 +219,26 @@ DeviceBox bounds_of(const std::vector<StrokePiece>& pieces, const Affine& toDevi
 
 }  // namespace
 
+// The part [u0, u1] of the segment a + d * u / len (0 <= u <= len) inside box; u0 = u1 = len when
+// none is (Liang-Barsky).
+void visible_part(PointD a, PointD d, double len, const StrokeBox& box, double* u0, double* u1) {
+  double lo = 0, hi = 1;
+  const double p[4] = {-d.x, d.x, -d.y, d.y}, q[4] = {a.x - box.x0, box.x1 - a.x, a.y - box.y0, box.y1 - a.y};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) lo = 1, hi = 0;
+      continue;
+    }
+    const double r = q[i] / p[i];
+    if (p[i] < 0) lo = std::max(lo, r);
+    else hi = std::min(hi, r);
+  }
+  if (!(lo <= hi)) lo = hi = 1;
+  *u0 = lo * len, *u1 = hi * len;
+}
+
 std::vector<StrokePiece> cut_dashes(const std::vector<Polyline>& figures, const std::vector<double>& pattern,
-                                    double offset) {
+                                    double offset, const StrokeBox* visible) {
   std::vector<StrokePiece> pieces;
   for (const Polyline& figure : figures) {
     std::vector<PointD> pts;  // without repeated points
@@ -246,21 +265,49 @@ std::vector<StrokePiece> cut_dashes(const std::vector<Polyline>& figures, const 
       const PointD a = pts[i], d = pts[i + 1] - a;
       const double len = length(d);
       double t = 0;
-      while (len - t > left) {
-        t += left;
-        const PointD p = a + d * (t / len);
-        if (on) {
-          piece.points.push_back(p);
-          pieces.push_back(std::move(piece));
-          piece = StrokePiece{};
-        } else {
-          piece = {{p}, false, PieceEnd::Dash, PieceEnd::Dash};
-        }
+      const auto next = [&] {
         on = !on;
         k = (k + 1) % pattern.size();
         left = pattern[k];
-      }
-      left -= len - t;
+      };
+      // Dashes up to `stop` along the segment.
+      const auto cut_to = [&](double stop) {
+        while (stop - t > left) {
+          t += left;
+          const PointD p = a + d * (t / len);
+          if (on) {
+            piece.points.push_back(p);
+            pieces.push_back(std::move(piece));
+            piece = StrokePiece{};
+          } else {
+            piece = {{p}, false, PieceEnd::Dash, PieceEnd::Dash};
+          }
+          next();
+        }
+        left -= stop - t;
+        t = stop;
+      };
+      // Up to `stop` unseen: a dash in progress ends where the skip starts, whole periods are
+      // dropped, and a dash under way at `stop` starts there.
+      const auto skip_to = [&](double stop) {
+        if (stop - t <= left) return cut_to(stop);
+        if (on) {
+          piece.points.push_back(a + d * (t / len));
+          pieces.push_back(std::move(piece));
+          piece = StrokePiece{};
+        }
+        double rest = std::fmod(stop - t - left, period);
+        next();
+        while (rest > left) rest -= left, next();
+        left -= rest;
+        t = stop;
+        if (on) piece = {{a + d * (t / len)}, false, PieceEnd::Dash, PieceEnd::Dash};
+      };
+      double u0 = 0, u1 = len;
+      if (visible) visible_part(a, d, len, *visible, &u0, &u1);
+      if (u0 > 0) skip_to(u0);
+      cut_to(u1);
+      if (u1 < len) skip_to(len);
       if (on) piece.points.push_back(pts[i + 1]);
     }
     if (on) {
@@ -298,7 +345,21 @@ Status stroke_path(const GraphicsData& g, const PathData& path, const PenData& p
   const double w = hairline ? 1.0 : pen.width;
   const std::vector<Polyline> figures =
       flatten(path, hairline ? world : Affine{}, hairline ? kTolerance : kTolerance / std::sqrt(det));
-  std::vector<StrokePiece> pieces = cut_dashes(figures, dash_pattern(pen, w), pen.dashOffset * w);
+  // Dashes are cut only where they may show: the surface, widened by what a pen can reach past its
+  // centre line, in stroke space.
+  const Gdiplus::Rect surface = surface_bounds(g);
+  const double reach =
+      w * (std::hypot(toDevice.m11, toDevice.m12) + std::hypot(toDevice.m21, toDevice.m22)) * std::max<double>(2, pen.miterLimit) + 4;
+  StrokeBox visible{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  Affine deviceToStroke;
+  if (!toDevice.invert(&deviceToStroke)) return Ok;
+  for (const PointD& c : {PointD{surface.X - reach, surface.Y - reach}, PointD{surface.GetRight() + reach, surface.Y - reach},
+                          PointD{surface.X - reach, surface.GetBottom() + reach},
+                          PointD{surface.GetRight() + reach, surface.GetBottom() + reach}}) {
+    const PointD s = apply(deviceToStroke, c);
+    visible = {std::min(visible.x0, s.x), std::min(visible.y0, s.y), std::max(visible.x1, s.x), std::max(visible.y1, s.y)};
+  }
+  std::vector<StrokePiece> pieces = cut_dashes(figures, dash_pattern(pen, w), pen.dashOffset * w, &visible);
   if (pieces.empty()) return Ok;
 
   const bool aliasedHairline = hairline && !smoothing_on(g);

@@ -1,5 +1,6 @@
 // Zentarix GDI+ layer — MIT licence.
-// Text through HarfBuzz and cairo: laying out, measuring, measuring character ranges and drawing.
+// Text through HarfBuzz and cairo: laying out, measuring, measuring character ranges and drawing,
+// and drawing positioned text (each character at a place of its own, as metafiles record text).
 //
 // HarfBuzz shapes each paragraph with the font's own advances, without kerning or ligatures, as
 // GDI+ lays text out; lines are broken at spaces and placed as GDI+ places them (gdiplusfont.h):
@@ -219,6 +220,93 @@ void paint_text(const CoverageTile& tile, const Layout& l, bool aliased) {
   }
 }
 
+// A string shaped as one run for positioned drawing: glyphs, and which UTF-16 units start a cluster.
+struct PlacedRun {
+  Layout l;
+  std::vector<bool> starts;
+};
+
+Status shape_placed(const GraphicsData& g, const WCHAR* string, int length, const FontData& font, PlacedRun* out) {
+  Layout& l = out->l;
+  l.face = &font_face(font.family.resolved, font.style);
+  if (!l.face->shaping || !l.face->drawing) return GenericError;
+  l.em = em_in_world(font, g);
+  l.unit = l.em / l.face->metrics.emHeight;
+  const Affine toDevice = g.to_device();
+  const double det = std::fabs(toDevice.m11 * toDevice.m22 - toDevice.m12 * toDevice.m21);
+  l.scale = det > 0 && std::isfinite(det) ? std::sqrt(det) : 1.0;
+  std::unique_ptr<hb_font_t, HbFree> hb(hb_font_create(l.face->shaping));
+  hb_font_set_scale(hb.get(), l.face->metrics.emHeight, l.face->metrics.emHeight);
+  l.charLeft.assign(size_t(length), INFINITY);
+  l.charRight.assign(size_t(length), -INFINITY);
+  shape(l, hb.get(), string, length, 0, length);
+  out->starts.assign(size_t(length), false);
+  for (const Glyph& glyph : l.glyphs)
+    if (glyph.cluster < size_t(length)) out->starts[glyph.cluster] = true;
+  return Ok;
+}
+
+}  // namespace
+
+std::vector<double> text_advances(const GraphicsData& g, const WCHAR* string, int length, const FontData& font) {
+  std::vector<double> advances(size_t(std::max(length, 0)), 0.0);
+  PlacedRun run;
+  if (length <= 0 || shape_placed(g, string, length, font, &run) != Ok) return advances;
+  for (size_t c = 0; c < advances.size(); ++c)
+    if (run.starts[c]) advances[c] = (run.l.charRight[c] - run.l.charLeft[c]) * run.l.unit;
+  return advances;
+}
+
+Status draw_glyphs(const GraphicsData& g, const WCHAR* string, int length, const FontData& font, const BrushData& brush,
+                   const std::vector<PointD>& origins) {
+  if (length <= 0) return Ok;
+  if (origins.size() < size_t(length)) return InvalidParameter;
+  PlacedRun run;
+  if (const Status status = shape_placed(g, string, length, font, &run); status != Ok) return status;
+  const Layout& l = run.l;
+  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  for (int i = 0; i < length; ++i) {
+    const PointD& p = origins[size_t(i)];
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) return InvalidParameter;
+    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+  }
+  // Glyphs reach at most a couple of ems from their origins.
+  const double reach = 2 * l.em;
+  const Affine toDevice = g.to_device();
+  DeviceBox bounds{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (const PointD& c : {PointD{x0 - reach, y0 - reach}, PointD{x1 + reach, y0 - reach}, PointD{x0 - reach, y1 + reach},
+                          PointD{x1 + reach, y1 + reach}}) {
+    const PointD d = apply(toDevice, c);
+    bounds = {std::min(bounds.x0, d.x), std::min(bounds.y0, d.y), std::max(bounds.x1, d.x), std::max(bounds.y1, d.y)};
+  }
+  const bool aliased =
+      g.textHint == TextRenderingHintSingleBitPerPixel || g.textHint == TextRenderingHintSingleBitPerPixelGridFit;
+  // Each glyph keeps its offset from the start of its cluster, placed at that cluster's origin.
+  std::vector<cairo_glyph_t> glyphs;
+  for (const Glyph& glyph : l.glyphs) {
+    const size_t c = std::min<size_t>(glyph.cluster, size_t(length) - 1);
+    const double start = std::isfinite(l.charLeft[c]) ? l.charLeft[c] : 0;
+    glyphs.push_back({glyph.index, (origins[c].x + (glyph.x - start) * l.unit) * l.scale,
+                      (origins[c].y - glyph.y * l.unit) * l.scale});
+  }
+  return render_coverage(g, bounds, brush, [&](const CoverageTile& tile) {
+    const Affine map = Affine{1 / l.scale, 0, 0, 1 / l.scale, 0, 0}.then(toDevice).then(tile.frame.device_to_tile());
+    const cairo_matrix_t m = cairo_matrix_of(map);
+    cairo_set_matrix(tile.cr, &m);
+    cairo_set_font_face(tile.cr, l.face->drawing);
+    cairo_set_font_size(tile.cr, l.em * l.scale);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_antialias(options, aliased ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
+    cairo_set_font_options(tile.cr, options);
+    cairo_font_options_destroy(options);
+    cairo_show_glyphs(tile.cr, glyphs.data(), int(glyphs.size()));
+  });
+}
+
+namespace {
+
 int text_length(const WCHAR* string, INT length) {
   if (length >= 0) return length;
   int n = 0;
@@ -270,6 +358,28 @@ Status WINAPI GdipDrawString(GpGraphics* graphics, const WCHAR* string, INT leng
       cairo_set_matrix(tile.cr, &m);
       paint_text(tile, l, aliased);
     });
+  });
+}
+
+Status WINAPI GdipDrawDriverString(GpGraphics* graphics, const UINT16* text, INT length, const GpFont* font,
+                                   const GpBrush* brush, const PointF* positions, INT flags, const GpMatrix* matrix) {
+  return guarded([&] {
+    if (!graphics || !text || !font || !brush || !positions) return InvalidParameter;
+    if (!(flags & DriverStringOptionsCmapLookup)) return NotImplemented;
+    const WCHAR* string = reinterpret_cast<const WCHAR*>(text);
+    const int n = text_length(string, length);
+    if (n == 0) return Ok;
+    GraphicsData g = *impl(graphics);
+    if (matrix) g.world.combine(impl(matrix)->affine(), MatrixOrderPrepend);
+    std::vector<PointD> origins(static_cast<size_t>(n));
+    if (flags & DriverStringOptionsRealizedAdvance) {
+      const std::vector<double> advances = text_advances(g, string, n, *impl(font));
+      double x = positions[0].X;
+      for (int i = 0; i < n; ++i) origins[static_cast<size_t>(i)] = {x, positions[0].Y}, x += advances[static_cast<size_t>(i)];
+    } else {
+      for (int i = 0; i < n; ++i) origins[static_cast<size_t>(i)] = {positions[i].X, positions[i].Y};
+    }
+    return draw_glyphs(g, string, n, *impl(font), *impl(brush), origins);
   });
 }
 

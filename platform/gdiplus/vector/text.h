@@ -83,4 +83,12 @@ inline RegionData* impl(Gdiplus::GpRegion* p) { return reinterpret_cast<RegionDa
 // The font's em size in the world units of a graphics (page unit, page scale and resolution).
 double em_in_world(const FontData& font, const GraphicsData& graphics);
 
+// Positioned text (what GdipDrawDriverString and metafile text records draw): the advance of each
+// UTF-16 unit in world units, the whole cluster's on the unit that starts it (0 on the rest), and
+// the glyphs of each cluster drawn with the origin of its first unit at origins[unit] (world units,
+// on the baseline). No ligature joins two units, so every unit can be placed on its own.
+std::vector<double> text_advances(const GraphicsData& graphics, const WCHAR* string, int length, const FontData& font);
+Gdiplus::Status draw_glyphs(const GraphicsData& graphics, const WCHAR* string, int length, const FontData& font,
+                            const BrushData& brush, const std::vector<PointD>& origins);
+
 }  // namespace zx::gdip

@@ -265,8 +265,9 @@ Status decode_bmp(std::span<const uint8_t> data, const DecodeOptions&, DecodeSin
 
 }  // namespace
 
-Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, DecodeSink& sink, DecodedInfo& info) {
-  return decode_dib_at(dib, 0, 0, icon_mask, sink, info);
+Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, DecodeSink& sink, DecodedInfo& info,
+                         size_t bits_at) {
+  return decode_dib_at(dib, 0, bits_at, icon_mask, sink, info);
 }
 
 ZX_REGISTER_CODEC(bmp_decoder, CodecEntry{Gdiplus::ImageFormatBMP, GUID_NULL, u"Built-in BMP Codec", u"image/bmp",

@@ -52,6 +52,9 @@ Gdiplus::Status decode_png_pixels(std::span<const uint8_t> data, const DecodeOpt
                                   DecodedInfo& info);
 // Decodes a DIB (BITMAPINFOHEADER onwards). icon_mask: the height counts the colour and AND-mask
 // bitmaps together and the AND mask supplies transparency where the colours carry no alpha.
-Gdiplus::Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, DecodeSink& sink, DecodedInfo& info);
+// bits_at: where the pixels start, when not right after the colour table (a metafile record keeps
+// them at an offset of their own).
+Gdiplus::Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, DecodeSink& sink, DecodedInfo& info,
+                                  size_t bits_at = 0);
 
 }  // namespace zx::gdip::decoders

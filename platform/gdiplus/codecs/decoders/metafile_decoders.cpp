@@ -1,7 +1,8 @@
 // Zentarix GDI+ layer — MIT licence.
-// Metafile recognisers (WMF, EMF): their raw formats and frame sizes, without pixels.
+// Metafile decoders: WMF recognised with its frame size (no pixels), EMF played into a bitmap.
 #include <cmath>
 
+#include "../../metafile/playback.h"
 #include "decode_common.h"
 
 namespace zx::gdip::decoders {
@@ -55,23 +56,19 @@ bool sniff_emf(std::span<const uint8_t> head) {
   return head.size() >= 44 && le32(head.data()) == 1 && std::memcmp(head.data() + 40, " EMF", 4) == 0;
 }
 
-// EMF playback comes later. The size is worked out so the decode reports what it found (rclFrame,
-// in 0.01 mm, at the reference device's resolution), but with no pixels to give it must fail:
-// callers never receive an empty picture in its place.
-Status decode_emf(std::span<const uint8_t> data, const DecodeOptions&, DecodeSink&, DecodedInfo& info) {
+// The picture is the frame (rclFrame, 0.01 mm) at the reference device's resolution, drawn by
+// playing the records into a 32 bpp ARGB bitmap whose pixels start transparent.
+Status decode_emf(std::span<const uint8_t> data, const DecodeOptions&, DecodeSink& sink, DecodedInfo& info) {
   info.rawFormat = Gdiplus::ImageFormatEMF;
-  if (!sniff_emf(data) || data.size() < 88) return Gdiplus::GenericError;
-  const uint8_t* p = data.data();
-  auto i32 = [&](size_t at) { return static_cast<int32_t>(le32(p + at)); };
-  const double frame_w = static_cast<double>(i32(32)) - i32(24), frame_h = static_cast<double>(i32(36)) - i32(28);
-  const double dev_px_x = i32(72), dev_px_y = i32(76), dev_mm_x = i32(80), dev_mm_y = i32(84);
-  if (dev_px_x > 0 && dev_px_y > 0 && dev_mm_x > 0 && dev_mm_y > 0) {
-    info.dpiX = static_cast<float>(dev_px_x * 25.4 / dev_mm_x);
-    info.dpiY = static_cast<float>(dev_px_y * 25.4 / dev_mm_y);
-    info.width = static_cast<int>(std::lround(std::abs(frame_w) / 100.0 * dev_px_x / dev_mm_x));
-    info.height = static_cast<int>(std::lround(std::abs(frame_h) / 100.0 * dev_px_y / dev_mm_y));
-  }
-  return Gdiplus::GenericError;
+  MetafileSize size;
+  if (!sniff_emf(data) || !read_emf_size(data, &size)) return Gdiplus::GenericError;
+  if (size.width > kMaxMetafileSide || size.height > kMaxMetafileSide) return Gdiplus::OutOfMemory;
+  info.dpiX = size.dpiX;
+  info.dpiY = size.dpiY;
+  PixelView view;
+  if (const Status status = allocate_argb(sink, size.width, size.height, &view); status != Gdiplus::Ok) return status;
+  for (int y = 0; y < view.height; ++y) std::memset(view.row(y), 0, size_t(view.width) * 4);
+  return play_emf(data, view);
 }
 
 }  // namespace
