@@ -3,7 +3,10 @@
 #   jpeg80  Zentarix (bench/save_file) vs Pillow open+save quality 80 vs djpeg | cjpeg -quality 80
 #   bmp1    Zentarix 1 bpp threshold BMP vs Pillow convert("1", dither=NONE) + save as BMP
 #   png8    Zentarix 8 bpp octree PNG (216 colours, no dither) vs ImageMagick -colors 216 +dither
-# usage: bench/save_bench.sh [build dir (default: build)] [runs (default: 7)] [image] [workload: all|jpeg80|bmp1|png8]
+#   gif256  Zentarix 256-colour octree GIF (no dither) vs Zentarix 8 bpp PNG of the same palette options
+#   tiffg4  Zentarix 1 bpp threshold TIFF, CCITT group 4 vs ImageMagick -threshold 50% -compress Group4
+# usage: bench/save_bench.sh [build dir (default: build)] [runs (default: 7)] [image]
+#        [workload: all|jpeg80|bmp1|png8|gif256|tiffg4]
 # Prints the median and fastest wall time of each, and Zentarix's ratio to each competitor.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,11 +31,14 @@ export ZENTARIX_REGISTRY="$work/registry.txt"
 "$dir/bin/zxregsvr" "$dir/lib/libzentarix.so" >/dev/null
 
 case "$workload" in
-  all) names=(zx-jpeg80 pillow-jpeg80 djpeg-cjpeg80 zx-bmp1 pillow-bmp1 zx-png8 magick-png8) ;;
+  all) names=(zx-jpeg80 pillow-jpeg80 djpeg-cjpeg80 zx-bmp1 pillow-bmp1 zx-png8 magick-png8 zx-gif256 zx-png256
+              zx-tiffg4 magick-tiffg4) ;;
   jpeg80) names=(zx-jpeg80 pillow-jpeg80 djpeg-cjpeg80) ;;
   bmp1) names=(zx-bmp1 pillow-bmp1) ;;
   png8) names=(zx-png8 magick-png8) ;;
-  *) echo "save_bench: unknown workload $workload (all, jpeg80, bmp1 or png8)" >&2; exit 2 ;;
+  gif256) names=(zx-gif256 zx-png256) ;;
+  tiffg4) names=(zx-tiffg4 magick-tiffg4) ;;
+  *) echo "save_bench: unknown workload $workload (all, jpeg80, bmp1, png8, gif256 or tiffg4)" >&2; exit 2 ;;
 esac
 run() {
   case "$1" in
@@ -47,6 +53,10 @@ run() {
 Image.open(sys.argv[1]).convert("1", dither=Image.NONE).save(sys.argv[2])' "$photo" "$work/pillow.bmp" ;;
     zx-png8) "$dir/bin/save_file" "$photo" "$work/zx.png" png8 ;;
     magick-png8) "$magick" "$photo" -colors 216 +dither "$work/magick.png" ;;
+    zx-gif256) "$dir/bin/save_file" "$photo" "$work/zx.gif" gif256 ;;
+    zx-png256) "$dir/bin/save_file" "$photo" "$work/zx256.png" png256 ;;
+    zx-tiffg4) "$dir/bin/save_file" "$photo" "$work/zx.tif" tiffg4 ;;
+    magick-tiffg4) "$magick" "$photo" -threshold 50% -type bilevel -compress Group4 "$work/magick.tif" ;;
   esac
 }
 
@@ -59,3 +69,5 @@ ratio "jpeg80: Zentarix / Pillow" zx-jpeg80 pillow-jpeg80 "< 1"
 ratio "jpeg80: Zentarix / djpeg|cjpeg" zx-jpeg80 djpeg-cjpeg80 "<= 2.5"
 ratio "bmp1:   Zentarix / Pillow" zx-bmp1 pillow-bmp1 "< 1"
 ratio "png8:   Zentarix / ImageMagick" zx-png8 magick-png8 "< 1"
+ratio "gif256: Zentarix GIF / Zentarix PNG" zx-gif256 zx-png256 "<= 1"
+ratio "tiffg4: Zentarix / ImageMagick" zx-tiffg4 magick-tiffg4 "< 1"

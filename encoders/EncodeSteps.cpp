@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -19,34 +20,6 @@ namespace {
 
 using Gdiplus::Bitmap;
 using Gdiplus::Status;
-
-// Locks on construction, unlocks on destruction.
-class Lock {
- public:
-  Lock(Bitmap& bitmap, UINT mode, Gdiplus::PixelFormat format) : m_bitmap(bitmap) {
-    const Gdiplus::Rect rect(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
-    m_status = bitmap.LockBits(&rect, mode, format, &m_data);
-  }
-  Lock(const Lock&) = delete;
-  Lock& operator=(const Lock&) = delete;
-  ~Lock() {
-    if (m_status == Gdiplus::Ok) m_bitmap.UnlockBits(&m_data);
-  }
-  Status status() const { return m_status; }
-  ConstPixelView source() const {
-    return {static_cast<const uint8_t*>(m_data.Scan0), static_cast<int>(m_data.Width), static_cast<int>(m_data.Height),
-            m_data.Stride};
-  }
-  PixelView target() const {
-    return {static_cast<uint8_t*>(m_data.Scan0), static_cast<int>(m_data.Width), static_cast<int>(m_data.Height),
-            m_data.Stride};
-  }
-
- private:
-  Bitmap& m_bitmap;
-  Gdiplus::BitmapData m_data{};
-  Status m_status = Gdiplus::GenericError;
-};
 
 // A GDI palette handle, deleted on scope exit.
 struct PaletteHandle {
@@ -90,9 +63,9 @@ std::unique_ptr<Bitmap> binarize(Bitmap& source, const EncoderOptions& o, Status
   auto result = new_bitmap(w, h, Gdiplus::PixelFormat1bppIndexed, status);
   if (!result) return nullptr;
   {
-    Lock in(source, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB);
+    BitmapLock in(source, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB);
     if ((status = in.status()) != Gdiplus::Ok) return nullptr;
-    Lock out(*result, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat1bppIndexed);
+    BitmapLock out(*result, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat1bppIndexed);
     if ((status = out.status()) != Gdiplus::Ok) return nullptr;
     status = static_cast<Status>(binarize_argb32(in.source(), out.target(), o.threshold,
                                                  static_cast<DitherMode>(o.ditherType), o.isInverted != 0));
@@ -112,9 +85,9 @@ std::unique_ptr<Bitmap> to_indexed(Bitmap& source, const EncoderOptions& o, bool
   std::vector<uint32_t> palette;
   uint32_t flags = 0;
   {
-    Lock in(source, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB);
+    BitmapLock in(source, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB);
     if ((status = in.status()) != Gdiplus::Ok) return nullptr;
-    Lock out(*result, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat8bppIndexed);
+    BitmapLock out(*result, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat8bppIndexed);
     if ((status = out.status()) != Gdiplus::Ok) return nullptr;
     status = static_cast<Status>(convert_to_indexed_argb32(in.source(), out.target(), o.paletteColorsNumber,
                                                            static_cast<DitherMode>(o.ditherType), transparent,
@@ -161,14 +134,14 @@ std::unique_ptr<Bitmap> make_working_bitmap(BYTE* pixels, LONG width, LONG heigh
   }
   auto bitmap = new_bitmap(width, height, Gdiplus::PixelFormat32bppARGB, status);
   if (!bitmap) return nullptr;
-  Lock lock(*bitmap, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat32bppARGB);
+  BitmapLock lock(*bitmap, Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat32bppARGB);
   if ((status = lock.status()) != Gdiplus::Ok) return nullptr;
   copy_rows_argb32(pixels, lock.target());
   return bitmap;
 }
 
 void flatten_background(Bitmap& bitmap, LONG background) {
-  Lock lock(bitmap, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat32bppARGB);
+  BitmapLock lock(bitmap, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, Gdiplus::PixelFormat32bppARGB);
   if (lock.status() != Gdiplus::Ok) return;
   flatten_over_background_argb32(lock.target(), static_cast<uint32_t>(background));
 }
@@ -220,28 +193,77 @@ HRESULT hand_over_stream(IStream* memory, IStream* output) {
   return S_OK;
 }
 
-HRESULT encode_through_depth_conversion(const EncoderIdentity& who, const EncoderOptions& options,
-                                        const EncodeRequest& request, const OLECHAR* mime, bool transparent) {
+std::unique_ptr<Bitmap> prepare_working_bitmap(const EncoderIdentity& who, const EncoderOptions& options,
+                                               const EncodeRequest& request, bool writable, HRESULT& hr) {
   Status status = Gdiplus::Ok;
   // Only flattening writes to the working bitmap; without it the caller's rows are read in place.
   const bool flatten = options.backgroundPresent;
-  std::unique_ptr<Bitmap> working =
-      make_working_bitmap(request.pixels, request.width, request.height, request.pixelFormat, flatten, status);
-  if (!working) return report_gdiplus_failure(who, status);
+  std::unique_ptr<Bitmap> working = make_working_bitmap(request.pixels, request.width, request.height,
+                                                        request.pixelFormat, writable || flatten, status);
+  if (!working) {
+    hr = report_gdiplus_failure(who, status);
+    return nullptr;
+  }
   if (flatten) flatten_background(*working, options.backgroundColor);
+  return working;
+}
 
+HRESULT save_converted(const EncoderIdentity& who, const EncoderOptions& options, std::unique_ptr<Bitmap> working,
+                       const CodecSave& save, IStream* output) {
   // A 32 bpp result is the working bitmap itself: the resolution is a property of the bitmap
   // object, not of the rows, so even the caller's rows read in place stay untouched.
-  std::unique_ptr<Bitmap> converted = convert_depth(working, options, transparent, true, status);
-  if (!converted) return E_INVALIDARG;
+  Status status = Gdiplus::Ok;
+  std::unique_ptr<Bitmap> converted = convert_depth(working, options, save.transparent, true, status);
+  if (!converted) return save.reportConversionFailure ? report_gdiplus_failure(who, status) : E_INVALIDARG;
   working.reset();
 
-  const CLSID codec = find_codec(mime);
+  const CLSID codec = find_codec(save.mime);
   if ((status = converted->SetResolution(options.horizontalResolution, options.verticalResolution)) != Gdiplus::Ok)
     return report_gdiplus_failure(who, status);
-  if ((status = converted->Save(request.output, &codec, nullptr)) != Gdiplus::Ok)
+  if ((status = converted->Save(output, &codec, save.parameters)) != Gdiplus::Ok)
     return report_gdiplus_failure(who, status);
   return S_OK;
+}
+
+Status save_jpeg(Bitmap& bitmap, LONG quality, IStream* stream) {
+  const CLSID codec = find_codec(u"image/jpeg");
+  Gdiplus::EncoderParameters parameters{};
+  parameters.Count = 1;
+  parameters.Parameter[0].Guid = Gdiplus::EncoderQuality;
+  parameters.Parameter[0].NumberOfValues = 1;
+  parameters.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
+  parameters.Parameter[0].Value = &quality;
+  return bitmap.Save(stream, &codec, &parameters);
+}
+
+HRESULT read_whole_stream(IStream* memory, std::vector<uint8_t>& bytes) {
+  STATSTG stat{};
+  HRESULT hr = memory->Stat(&stat, STATFLAG_NONAME);
+  if (FAILED(hr)) return hr;
+  LARGE_INTEGER zero{};
+  if (FAILED(hr = memory->Seek(zero, STREAM_SEEK_SET, nullptr))) return hr;
+  if (stat.cbSize.QuadPart > ULONG_MAX) return E_OUTOFMEMORY;
+  bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+  ULONG got = 0;
+  if (FAILED(hr = memory->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &got))) return hr;
+  return got == bytes.size() ? S_OK : STG_E_READFAULT;
+}
+
+HRESULT write_whole(IStream* output, std::span<const uint8_t> bytes) {
+  for (size_t at = 0; at < bytes.size();) {
+    const ULONG piece = static_cast<ULONG>(std::min<size_t>(bytes.size() - at, 1u << 30));
+    if (const HRESULT hr = zx::write_all(output, bytes.data() + at, piece); FAILED(hr)) return hr;
+    at += piece;
+  }
+  return S_OK;
+}
+
+HRESULT encode_through_depth_conversion(const EncoderIdentity& who, const EncoderOptions& options,
+                                        const EncodeRequest& request, const CodecSave& save) {
+  HRESULT hr = S_OK;
+  std::unique_ptr<Bitmap> working = prepare_working_bitmap(who, options, request, false, hr);
+  if (!working) return hr;
+  return save_converted(who, options, std::move(working), save, request.output);
 }
 
 }  // namespace zx::encoding

@@ -4,8 +4,11 @@
 #include <gdiplus.h>
 
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "EncoderOptions.h"
+#include "colour_reduction.h"
 
 namespace zx::encoding {
 
@@ -24,6 +27,34 @@ struct EncodeRequest {
   LONG height;
   LONG pixelFormat;
   IStream* output;  // never null here
+};
+
+// Locks the whole bitmap in one format on construction, unlocks on destruction.
+class BitmapLock {
+ public:
+  BitmapLock(Gdiplus::Bitmap& bitmap, UINT mode, Gdiplus::PixelFormat format) : m_bitmap(bitmap) {
+    const Gdiplus::Rect rect(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
+    m_status = bitmap.LockBits(&rect, mode, format, &m_data);
+  }
+  BitmapLock(const BitmapLock&) = delete;
+  BitmapLock& operator=(const BitmapLock&) = delete;
+  ~BitmapLock() {
+    if (m_status == Gdiplus::Ok) m_bitmap.UnlockBits(&m_data);
+  }
+  Gdiplus::Status status() const { return m_status; }
+  ConstPixelView source() const {
+    return {static_cast<const uint8_t*>(m_data.Scan0), static_cast<int>(m_data.Width), static_cast<int>(m_data.Height),
+            m_data.Stride};
+  }
+  PixelView target() const {
+    return {static_cast<uint8_t*>(m_data.Scan0), static_cast<int>(m_data.Width), static_cast<int>(m_data.Height),
+            m_data.Stride};
+  }
+
+ private:
+  Gdiplus::Bitmap& m_bitmap;
+  Gdiplus::BitmapData m_data{};
+  Gdiplus::Status m_status = Gdiplus::GenericError;
 };
 
 // The GDI+ failure message for the encoder and "DoEncode", with E_FAIL.
@@ -57,11 +88,38 @@ CLSID find_codec(const OLECHAR* mime);
 // continued). Returns the first failing result.
 HRESULT hand_over_stream(IStream* memory, IStream* output);
 
-// The whole DoEncode of the encoders that convert the depth before a platform codec writes the
-// file (BMP, PNG): working bitmap, flattening when the background is present, depth conversion
-// (a failure returns E_INVALIDARG without error information), codec by `mime`, resolution, save
-// without parameters into request.output.
+// Saves the bitmap with the platform's JPEG codec at the quality (0..100) into `stream`.
+Gdiplus::Status save_jpeg(Gdiplus::Bitmap& bitmap, LONG quality, IStream* stream);
+
+// The whole content of a memory stream (size from Stat, read from its start).
+HRESULT read_whole_stream(IStream* memory, std::vector<uint8_t>& bytes);
+
+// Writes all of `bytes` to `output` at its current position (zx::write_all, in pieces a ULONG
+// counts). Returns the first failing result.
+HRESULT write_whole(IStream* output, std::span<const uint8_t> bytes);
+
+// How a converted bitmap goes to a platform codec.
+struct CodecSave {
+  const OLECHAR* mime;
+  bool transparent;  // the 8 bpp conversion marks the entries of (nearly) transparent pixels
+  const Gdiplus::EncoderParameters* parameters = nullptr;
+  // A failed depth conversion: a GDI+ failure message (GIF), or a bare E_INVALIDARG (the others).
+  bool reportConversionFailure = false;
+};
+
+// The working bitmap of the request, flattened over the background when that is present (a copy
+// of the caller's rows then, else the rows read in place unless `writable`). Null once the failure
+// is reported (a GDI+ failure message) and its result stored in `hr`.
+std::unique_ptr<Gdiplus::Bitmap> prepare_working_bitmap(const EncoderIdentity& who, const EncoderOptions& options,
+                                                        const EncodeRequest& request, bool writable, HRESULT& hr);
+
+// The tail every depth-converting encoder shares: depth conversion of `working` (by
+// options.colorDepth), codec by MIME type, resolution, save with the parameters into `output`.
+HRESULT save_converted(const EncoderIdentity& who, const EncoderOptions& options,
+                       std::unique_ptr<Gdiplus::Bitmap> working, const CodecSave& save, IStream* output);
+
+// The whole DoEncode of BMP, PNG and GIF: prepare_working_bitmap, then save_converted.
 HRESULT encode_through_depth_conversion(const EncoderIdentity& who, const EncoderOptions& options,
-                                        const EncodeRequest& request, const OLECHAR* mime, bool transparent);
+                                        const EncodeRequest& request, const CodecSave& save);
 
 }  // namespace zx::encoding

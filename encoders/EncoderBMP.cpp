@@ -31,7 +31,7 @@ void set_defaults(EncoderOptions& o) {
 
 // BMP has no transparency: the 8 bpp conversion never marks palette entries.
 HRESULT encode(const EncoderIdentity& who, const EncoderOptions& options, const EncodeRequest& request) {
-  return encode_through_depth_conversion(who, options, request, u"image/bmp", false);
+  return encode_through_depth_conversion(who, options, request, {u"image/bmp", false});
 }
 
 constexpr EncoderFormat kFormat{{&CLSID_EncoderBMP, &IID_IEncoderBMP, u"EncoderBMP"}, 1, kNames, &set_defaults, kReads,

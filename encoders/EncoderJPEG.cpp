@@ -23,25 +23,13 @@ void set_defaults(EncoderOptions& o) { o.jpegQuality = 75; }
 // The 32 bpp working bitmap goes to the codec as it is; without a background its alpha is left to
 // the codec, which ignores it.
 HRESULT encode(const EncoderIdentity& who, const EncoderOptions& options, const EncodeRequest& request) {
-  Gdiplus::Status status = Gdiplus::Ok;
-  const bool flatten = options.backgroundPresent;
-  std::unique_ptr<Gdiplus::Bitmap> working =
-      make_working_bitmap(request.pixels, request.width, request.height, request.pixelFormat, flatten, status);
-  if (!working) return report_gdiplus_failure(who, status);
-  if (flatten) flatten_background(*working, options.backgroundColor);
+  HRESULT hr = S_OK;
+  std::unique_ptr<Gdiplus::Bitmap> working = prepare_working_bitmap(who, options, request, false, hr);
+  if (!working) return hr;
   // A refused resolution is not reported by itself: the file then carries the bitmap's own.
   working->SetResolution(options.horizontalResolution, options.verticalResolution);
 
-  const CLSID codec = find_codec(u"image/jpeg");
-  LONG quality = options.jpegQuality;
-  Gdiplus::EncoderParameters parameters{};
-  parameters.Count = 1;
-  parameters.Parameter[0].Guid = Gdiplus::EncoderQuality;
-  parameters.Parameter[0].NumberOfValues = 1;
-  parameters.Parameter[0].Type = Gdiplus::EncoderParameterValueTypeLong;
-  parameters.Parameter[0].Value = &quality;
-
-  const Gdiplus::Status saved = working->Save(request.output, &codec, &parameters);
+  const Gdiplus::Status saved = save_jpeg(*working, options.jpegQuality, request.output);
   if (saved != Gdiplus::Ok) return report_gdiplus_failure(who, saved);
   return S_OK;
 }

@@ -33,4 +33,26 @@ void copy_rows_argb32(const uint8_t* rows, PixelView dst) {
   for (int y = 0; y < dst.height; ++y) std::memcpy(dst.row(y), rows + y * row_bytes, row_bytes);
 }
 
+void premultiply_swf_argb32(ConstPixelView src, uint8_t* dst) {
+  constexpr float k = 0.003921569f;
+  for (int y = 0; y < src.height; ++y) {
+    const uint8_t* p = src.row(y);
+    for (int x = 0; x < src.width; ++x, p += 4, dst += 4) {
+      const float alpha = float(p[3]) * k;
+      dst[0] = p[3];
+      dst[1] = uint8_t(float(p[2]) * alpha);
+      dst[2] = uint8_t(float(p[1]) * alpha);
+      dst[3] = uint8_t(float(p[0]) * alpha);
+    }
+  }
+}
+
+void take_ink_argb32(ConstPixelView grey, PixelView cmyk, int ink) {
+  for (int y = 0; y < grey.height; ++y) {
+    const uint8_t* g = grey.row(y);
+    uint8_t* c = cmyk.row(y) + ink;
+    for (int x = 0; x < grey.width; ++x) c[x * 4] = uint8_t(~g[x * 4]);
+  }
+}
+
 }  // namespace zx::encoding

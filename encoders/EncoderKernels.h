@@ -16,4 +16,13 @@ void flatten_over_background_argb32(PixelView pixels, uint32_t background);
 // dst = the gap-free rows at `rows` (dst.width * 4 bytes each, top row first).
 void copy_rows_argb32(const uint8_t* rows, PixelView dst);
 
+// 32 bpp ARGB rows (bytes B, G, R, A) to gap-free pixels of the bytes A, R, G, B with the colour
+// premultiplied as SWF's lossless bitmaps hold it: c x (a x k) in single precision, truncated, with
+// k = 0.003921569f (1/255 as a float). An opaque pixel keeps every channel, a transparent one is 0.
+void premultiply_swf_argb32(ConstPixelView src, uint8_t* dst);
+
+// Byte `ink` (0 cyan, 1 magenta, 2 yellow, 3 black) of every pixel of `cmyk` from the grey image
+// an output channel drew of that ink: 255 minus the grey pixel's first (blue) byte.
+void take_ink_argb32(ConstPixelView grey, PixelView cmyk, int ink);
+
 }  // namespace zx::encoding

@@ -51,6 +51,65 @@ inline constexpr OLECHAR kPngIsInverted[] = u"Cannot save to PNG: IsInverted par
 inline constexpr OLECHAR kPngBinarizeMethod[] = u"Cannot save to PNG: BinarizeMethod parameter has incorrect value!";
 inline constexpr OLECHAR kPngThreshold[] = u"Cannot save to PNG: Threshold parameter has incorrect value!";
 
+inline constexpr OLECHAR kGifEnableLZW[] = u"Cannot save to GIF: EnableLZW parameter has incorrect value!";
+inline constexpr OLECHAR kGifPaletteType[] = u"Cannot save to GIF: PaletteType parameter has incorrect value!";
+inline constexpr OLECHAR kGifPaletteColorsNumber[] = u"Cannot save to GIF: PaletteColorsNumber parameter has incorrect value!";
+inline constexpr OLECHAR kGifIsTransparent[] = u"Cannot save to GIF: IsTransparent parameter has incorrect value!";
+inline constexpr OLECHAR kGifBackground[] = u"Cannot save to GIF: Background parameter has incorrect value!";
+inline constexpr OLECHAR kGifHorizontalResolution[] = u"Cannot save to GIF: HorizontalResolution parameter has incorrect value!";
+inline constexpr OLECHAR kGifVerticalResolution[] = u"Cannot save to GIF: VerticalResolution parameter has incorrect value!";
+inline constexpr OLECHAR kGifDitherType[] = u"Cannot save to GIF: DitherType parameter has incorrect value!";
+
+inline constexpr OLECHAR kSwfCompressionType[] = u"Cannot save to SWF: CompressionType parameter has incorrect value!";
+inline constexpr OLECHAR kSwfJpegQuality[] = u"Cannot save to SWF: JPEGQuality parameter has incorrect value!";
+inline constexpr OLECHAR kSwfBackground[] = u"Cannot save to SWF: Background parameter has incorrect value!";
+inline constexpr OLECHAR kSwfHorizontalResolution[] = u"Cannot save to SWF: HorizontalResolution parameter has incorrect value!";
+inline constexpr OLECHAR kSwfVerticalResolution[] = u"Cannot save to SWF: VerticalResolution parameter has incorrect value!";
+
+// The TIFF EnableLZW text is ours, in the style of the others.
+inline constexpr OLECHAR kTiffEnableLZW[] = u"Cannot save to TIFF: EnableLZW parameter has incorrect value!";
+inline constexpr OLECHAR kTiffPaletteType[] = u"Cannot save to TIFF: PaletteType parameter has incorrect value!";
+inline constexpr OLECHAR kTiffPaletteColorsNumber[] = u"Cannot save to TIFF: PaletteColorsNumber parameter has incorrect value!";
+inline constexpr OLECHAR kTiffBackground[] = u"Cannot save to TIFF: Background parameter has incorrect value!";
+inline constexpr OLECHAR kTiffColorDepth[] = u"Cannot save to TIFF: ColorDepth parameter has incorrect value!";
+inline constexpr OLECHAR kTiffColorSpace[] = u"Cannot save to TIFF: ColorSpace parameter has incorrect value!";
+inline constexpr OLECHAR kTiffCompressionType[] = u"Cannot save to TIFF: CompressionType parameter has incorrect value!";
+inline constexpr OLECHAR kTiffICCProfileFilename[] = u"Cannot save to TIFF: ICCProfileFilename parameter has incorrect value!";
+inline constexpr OLECHAR kTiffHorizontalResolution[] = u"Cannot save to TIFF: HorizontalResolution parameter has incorrect value!";
+inline constexpr OLECHAR kTiffVerticalResolution[] = u"Cannot save to TIFF: VerticalResolution parameter has incorrect value!";
+inline constexpr OLECHAR kTiffIsInverted[] = u"Cannot save to TIFF: IsInverted parameter has incorrect value!";
+inline constexpr OLECHAR kTiffBinarizeMethod[] = u"Cannot save to TIFF: BinarizeMethod parameter has incorrect value!";
+inline constexpr OLECHAR kTiffThreshold[] = u"Cannot save to TIFF: Threshold parameter has incorrect value!";
+
+inline constexpr OLECHAR kWbmpHorizontalResolution[] = u"Cannot save to WBMP: HorizontalResolution parameter has incorrect value!";
+inline constexpr OLECHAR kWbmpVerticalResolution[] = u"Cannot save to WBMP: VerticalResolution parameter has incorrect value!";
+inline constexpr OLECHAR kWbmpIsInverted[] = u"Cannot save to WBMP: IsInverted parameter has incorrect value!";
+inline constexpr OLECHAR kWbmpBinarizeMethod[] = u"Cannot save to WBMP: BinarizeMethod parameter has incorrect value!";
+inline constexpr OLECHAR kWbmpThreshold[] = u"Cannot save to WBMP: Threshold parameter has incorrect value!";
+
+// DoEncode failures of the GIF, TIFF and SWF encoders.
+inline constexpr OLECHAR kGifLzwDisabled[] =
+    u"Cannot save GIF. LZW support is disabled! If you have license from Unisys or don't care about it, you can "
+    u"enable it via EnableLZW property of the RasterObject. For more questions, contact us at " ZX_SUPPORT_ADDRESS_TEXT;
+inline constexpr OLECHAR kTiffLzwDisabled[] =
+    u"Cannot save TIFF with LZW compression: LZW support is disabled! If you have license from Unisys or don't care "
+    u"about it, you can enable it via EnableLZW property of the RasterObject. For more questions, contact us at "
+    ZX_SUPPORT_ADDRESS_TEXT;
+inline constexpr OLECHAR kCcitt3NeedsOneBit[] = u"Cannot use CCITT3 compression on images which has color depth > 1!";
+inline constexpr OLECHAR kCcitt4NeedsOneBit[] = u"Cannot use CCITT4 compression on images which has color depth > 1!";
+inline constexpr OLECHAR kRleNeedsOneBit[] = u"Cannot use RLE compression on images which has color depth > 1!";
+inline constexpr OLECHAR kCmykCannotOpenProfile[] =
+    u"Error during color space convertation. Cannot open ICC profile. It is possible such a profile does not exist or "
+    u"you try to use non-ICC profile file as profile.";
+inline constexpr OLECHAR kCmykCannotLock[] =
+    u"Error during color space convertation. Cannot lock input bits. If you see this error, please contact "
+    ZX_SUPPORT_ADDRESS_TEXT;
+inline constexpr OLECHAR kCmykUnknownError[] =
+    u"Error during color space convertation. Unknown error. If you see this error, please contact "
+    ZX_SUPPORT_ADDRESS_TEXT;
+inline constexpr OLECHAR kSwfPixelFormat[] = u"This pixel format is not supported by SWF encoder!";
+inline constexpr OLECHAR kSwfLosslessException[] = u"Exception occured while encoding to SWF file (lossless)";
+
 // The method name of encoding failures reported as GDI+ failure messages.
 inline constexpr OLECHAR kDoEncode[] = u"DoEncode";
 

@@ -34,7 +34,7 @@ void set_defaults(EncoderOptions& o) {
 // In 8 bpp the palette entries of (nearly) transparent pixels become transparent when
 // IsTransparent holds.
 HRESULT encode(const EncoderIdentity& who, const EncoderOptions& options, const EncodeRequest& request) {
-  return encode_through_depth_conversion(who, options, request, u"image/png", options.isTransparent != 0);
+  return encode_through_depth_conversion(who, options, request, {u"image/png", options.isTransparent != 0});
 }
 
 constexpr EncoderFormat kFormat{{&CLSID_EncoderPNG, &IID_IEncoderPNG, u"EncoderPNG"}, 2, kNames, &set_defaults, kReads,

@@ -22,7 +22,8 @@ struct IImageEncoder : IUnknown {
   // buffer is borrowed and never written) and writes the file to `output` at its current position.
   // pixelFormat is the GDI+ code of the buffer (PixelFormat32bppARGB from the saving side).
   // E_POINTER for a null stream; null pixels or a size GDI+ refuses fail as the GDI+ status
-  // InvalidParameter with error information, like every other GDI+ failure of the encoding.
+  // InvalidParameter with error information, like every other GDI+ failure of the encoding (the
+  // SWF encoder answers null pixels with E_POINTER alone).
   STDMETHOD(DoEncode)(BYTE* pixels, LONG width, LONG height, LONG pixelFormat, IStream* output) PURE;
   // Four IDispatch operations follow in the same table, as the contract's binary layout has them.
   // No caller uses them: they answer "no type information" and "no such member".

@@ -1,87 +1,23 @@
 // Zentarix — MIT licence.
 // The main job, late-bound like a script: load a photo, save it as PNG and as JPEG of quality 80, report the files.
-#include <windows.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "zx/com.h"
+#include "LateBound.h"
 
 namespace {
 
-// Clears what a failed Invoke left in the exception record.
-struct ErrorRecord : EXCEPINFO {
-  ErrorRecord() : EXCEPINFO{} {}
-  ErrorRecord(const ErrorRecord&) = delete;
-  ErrorRecord& operator=(const ErrorRecord&) = delete;
-  ~ErrorRecord() {
-    SysFreeString(bstrSource);
-    SysFreeString(bstrDescription);
-    SysFreeString(bstrHelpFile);
-  }
-};
+using zx::late::ErrorRecord;
+using zx::late::number;
+using zx::late::Script;
+using zx::late::text;
 
 int fail(const std::string& what, HRESULT hr, const EXCEPINFO* error = nullptr) {
-  std::fprintf(stderr, "image_job: %s failed (0x%08X)", what.c_str(), static_cast<unsigned>(hr));
-  if (error && error->bstrDescription)
-    std::fprintf(stderr, ": %s",
-                 zx::to_utf8(std::u16string_view(error->bstrDescription, SysStringLen(error->bstrDescription))).c_str());
-  std::fprintf(stderr, "\n");
-  return 1;
+  return zx::late::fail("image_job", what, hr, error);
 }
 
-zx::Variant text(const std::string& s) {
-  zx::Variant v;
-  v.vt = VT_BSTR;
-  v.bstrVal = zx::Bstr(zx::to_utf16(s)).detach();
-  return v;
-}
-
-zx::Variant number(LONG n) {
-  zx::Variant v;
-  v.vt = VT_I4;
-  v.lVal = n;
-  return v;
-}
-
-// A script-like handle on one object: members are found by name and called through Invoke.
-// Arguments are given in reading order; Invoke wants them last first.
-class Script {
- public:
-  explicit Script(zx::ComPtr<IDispatch> object) : m_object(std::move(object)) {}
-
-  HRESULT call(const char16_t* member, WORD kind, std::initializer_list<const VARIANT*> arguments, zx::Variant* result,
-               ErrorRecord* error) const {
-    std::u16string name(member);
-    LPOLESTR names[] = {name.data()};
-    DISPID dispid = DISPID_UNKNOWN;
-    HRESULT hr = m_object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
-    if (FAILED(hr)) return hr;
-    VARIANT reversed[4];
-    UINT count = 0;
-    for (auto it = arguments.end(); it != arguments.begin();) reversed[count++] = **--it;  // borrowed, not copied
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS parameters = {reversed, nullptr, count, 0};
-    if (kind == DISPATCH_PROPERTYPUT) {
-      parameters.rgdispidNamedArgs = &putId;  // the value of a put is the named argument
-      parameters.cNamedArgs = 1;
-    }
-    zx::Variant ignored;
-    return m_object->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters, result ? result : &ignored,
-                            error, nullptr);
-  }
-
- private:
-  zx::ComPtr<IDispatch> m_object;
-};
-
-HRESULT new_raster(zx::ComPtr<IDispatch>& raster) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(u"Zentarix.RasterObject", &clsid);
-  if (FAILED(hr)) return hr;
-  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, raster.put_void());
-}
+HRESULT new_raster(zx::ComPtr<IDispatch>& raster) { return Script::create(u"Zentarix.RasterObject", raster); }
 
 // Reads a saved file back with a fresh object and prints its name, size and dimensions.
 int report_file(const std::filesystem::path& path) {

@@ -4,12 +4,17 @@
 
 #include "BMPEncoderInfo.h"
 #include "EncoderBMP.h"
+#include "EncoderGIF.h"
 #include "EncoderJPEG.h"
 #include "EncoderManager.h"
 #include "EncoderPNG.h"
+#include "EncoderSWF.h"
+#include "EncoderTIFF.h"
+#include "EncoderWBMP.h"
 #include "GIFEncoderInfo.h"
 #include "GUIDGen.h"
 #include "JPEGEncoderInfo.h"
+#include "RasterCollection.h"
 #include "RasterObject.h"
 #include "SWFEncoderInfo.h"
 #include "TIFFEncoderInfo.h"
@@ -30,17 +35,19 @@
 namespace zx::server {
 namespace {
 
-// RasterItem is looked up under this identity, so that it cannot be created from outside.
+// RasterItem is looked up under this identity and has no creator, so that it cannot be created from
+// outside: its collection makes its items itself.
 constexpr CLSID kNull = GUID_NULL;
 
 constexpr CATID kEncoderCategories[] = {CATID_ZentarixImageEncoders};
 
-// Rows whose class is built by a later part of the module have a null creator until then.
+// Rows whose class is built by a later part of the module have a null creator until then (and
+// RasterItem's for good).
 // ProgIDs and descriptions are the registry's, cut-short ProgIDs and short brush names included.
 constexpr ClassEntry kClasses[] = {
     {&CLSID_RasterObject, &CLSID_RasterObject, u"RasterObject", u"Zentarix.RasterObject.1", u"Zentarix.RasterObject", u"RasterObject Class", true, &create_instance<raster::RasterObject>, {}},
     {&CLSID_TransformFlipAndRotate, &CLSID_TransformFlipAndRotate, u"TransformFlipAndRotate", u"Zentarix.TransformFlipAndRotate.1", u"Zentarix.TransformFlipAndRotate", u"TransformFlipAndRotate Class", true, &create_instance<transforms::TransformFlipAndRotate>, {}},
-    {&CLSID_RasterCollection, &CLSID_RasterCollection, u"RasterCollection", u"Zentarix.RasterCollection.1", u"Zentarix.RasterCollection", u"RasterCollection Class", true, nullptr, {}},
+    {&CLSID_RasterCollection, &CLSID_RasterCollection, u"RasterCollection", u"Zentarix.RasterCollection.1", u"Zentarix.RasterCollection", u"RasterCollection Class", true, &create_instance<collection::RasterCollection>, {}},
     {&kNull, &CLSID_RasterItem, u"RasterItem", u"Zentarix.RasterItem.1", u"Zentarix.RasterItem", u"RasterItem Class", true, nullptr, {}},
     {&CLSID_TransformResize, &CLSID_TransformResize, u"TransformResize", u"Zentarix.TransformResize.1", u"Zentarix.TransformResize", u"TransformResize Class", true, &create_instance<transforms::TransformResize>, {}},
     {&CLSID_TransformCrop, &CLSID_TransformCrop, u"TransformCrop", u"Zentarix.TransformCrop.1", u"Zentarix.TransformCrop", u"TransformCrop Class", true, &create_instance<transforms::TransformCrop>, {}},
@@ -68,10 +75,10 @@ constexpr ClassEntry kClasses[] = {
     {&CLSID_EncoderJPEG, &CLSID_EncoderJPEG, u"EncoderJPEG", u"Zentarix.EncoderJPEG.1", u"Zentarix.EncoderJPEG", u"EncoderJPEG Class", false, &encoding::create_encoder_jpeg, kEncoderCategories},
     {&CLSID_EncoderBMP, &CLSID_EncoderBMP, u"EncoderBMP", u"Zentarix.EncoderBMP.1", u"Zentarix.EncoderBMP", u"EncoderBMP Class", false, &encoding::create_encoder_bmp, kEncoderCategories},
     {&CLSID_EncoderPNG, &CLSID_EncoderPNG, u"EncoderPNG", u"Zentarix.EncoderPNG.1", u"Zentarix.EncoderPNG", u"EncoderPNG Class", false, &encoding::create_encoder_png, kEncoderCategories},
-    {&CLSID_EncoderTIFF, &CLSID_EncoderTIFF, u"EncoderTIFF", u"Zentarix.EncoderTIFF.1", u"Zentarix.EncoderTIFF", u"EncoderTIFF Class", false, nullptr, kEncoderCategories},
-    {&CLSID_EncoderGIF, &CLSID_EncoderGIF, u"EncoderGIF", u"Zentarix.EncoderGIF.1", u"Zentarix.EncoderGIF", u"EncoderGIF Class", false, nullptr, kEncoderCategories},
-    {&CLSID_EncoderSWF, &CLSID_EncoderSWF, u"EncoderSWF", u"Zentarix.EncoderSWF.1", u"Zentarix.EncoderSWF", u"EncoderSWF Class", false, nullptr, kEncoderCategories},
-    {&CLSID_EncoderWBMP, &CLSID_EncoderWBMP, u"EncoderWBMP", u"Zentarix.EncoderWBMP.1", u"Zentarix.EncoderWBMP", u"EncoderWBMP Class", false, nullptr, kEncoderCategories},
+    {&CLSID_EncoderTIFF, &CLSID_EncoderTIFF, u"EncoderTIFF", u"Zentarix.EncoderTIFF.1", u"Zentarix.EncoderTIFF", u"EncoderTIFF Class", false, &encoding::create_encoder_tiff, kEncoderCategories},
+    {&CLSID_EncoderGIF, &CLSID_EncoderGIF, u"EncoderGIF", u"Zentarix.EncoderGIF.1", u"Zentarix.EncoderGIF", u"EncoderGIF Class", false, &encoding::create_encoder_gif, kEncoderCategories},
+    {&CLSID_EncoderSWF, &CLSID_EncoderSWF, u"EncoderSWF", u"Zentarix.EncoderSWF.1", u"Zentarix.EncoderSWF", u"EncoderSWF Class", false, &encoding::create_encoder_swf, kEncoderCategories},
+    {&CLSID_EncoderWBMP, &CLSID_EncoderWBMP, u"EncoderWBMP", u"Zentarix.EncoderWBMP.1", u"Zentarix.EncoderWBMP", u"EncoderWBMP Class", false, &encoding::create_encoder_wbmp, kEncoderCategories},
     {&CLSID_GUIDGen, &CLSID_GUIDGen, u"GUIDGen", u"Zentarix.GUIDGen.1", u"Zentarix.GUIDGen", u"GUIDGen Class", true, &create_instance<GUIDGen>, {}},
 };
 static_assert(std::size(kClasses) == 35);

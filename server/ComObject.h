@@ -111,6 +111,11 @@ class ComObject : public Main, public Others..., public ISupportErrorInfo {
   // The class's own second step; a class hides this with its own.
   HRESULT FinalConstruct() { return S_OK; }
 
+  // A class whose main interface derives from another interface than IDispatch (IRasterItem from
+  // IRasterObject) answers that one's IID too: it hides this with its own, returning the interface
+  // pointer (not counted) for such an IID and null for any other.
+  void* query_base_interface(REFIID) noexcept { return nullptr; }
+
   // The per-object critical section: `auto lock = this->lock();` (recursive, like a Win32 one).
   std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock<std::recursive_mutex>(m_cs); }
 
@@ -133,7 +138,8 @@ class ComObject : public Main, public Others..., public ISupportErrorInfo {
     } else if (riid == IID_IMarshal) {
       return m_marshaler ? m_marshaler->QueryInterface(riid, ppv) : E_NOINTERFACE;
     } else if (!((riid == uuid_of<Others>::value && (*ppv = static_cast<Others*>(this), true)) || ...)) {
-      return E_NOINTERFACE;
+      *ppv = static_cast<Derived*>(this)->query_base_interface(riid);
+      if (!*ppv) return E_NOINTERFACE;
     }
     // Counted through the interface handed out, so that an aggregated object's interfaces hold
     // the outer object (only the inner unknown counts the inner object itself).

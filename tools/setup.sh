@@ -11,6 +11,8 @@ packages=(
   python3-pil libjpeg-turbo-progs  # bench/load_bench.sh only: the decoders LoadFile is timed against
   imagemagick  # bench/save_bench.sh only: the 216-colour PNG that the octree encoder is timed against
   libvips-tools  # bench/transform_bench.sh only: vips resize, rot and gaussblur, timed side by side
+  python3-venv python3-pytest python3-numpy  # the Python client's tests (a venv that sees these)
+  dpkg-dev  # tools/package.sh: dpkg-shlibdeps works out the DEB's dependencies
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -55,13 +55,18 @@ class WorkerRef {
 HRESULT apply_through_arrays(const TransformIdentity& id, const OLECHAR* toMessage, const OLECHAR* fromMessage,
                              SAFEARRAY* input, SAFEARRAY** output, WorkerRef worker);
 
+// How the result of run_pixel_kernel starts: as a copy of the input (the six transforms' kernels
+// write only what they change), or unwritten, for a kernel that writes every pixel itself and
+// would only pay for the copy.
+enum class ResultStart { CopyOfInput, Unwritten };
+
 // The worker of the six pixel-kernel transforms: a W x H 32 bpp ARGB result stored in *result at
 // once; both bitmaps locked (a failed lock: the GDI+ message naming "DoTransform", 0xE0000205, the
-// result staying in *result); the input copied into the result; kernel(args..., input view, result
-// view) run under the fault guard; both unlocked, input first. A machine fault or any exception in
-// the copy or the kernel ends in exceptionText and the support address, 0xE0000205, with both
-// bitmaps unlocked and the partly written result in *result.
-template <class Kernel, class... Args>
+// result staying in *result); the input copied into the result (unless kStart says otherwise);
+// kernel(args..., input view, result view) run under the fault guard; both unlocked, input first. A
+// machine fault or any exception in the copy or the kernel ends in exceptionText and the support
+// address, 0xE0000205, with both bitmaps unlocked and the partly written result in *result.
+template <ResultStart kStart = ResultStart::CopyOfInput, class Kernel, class... Args>
 HRESULT run_pixel_kernel(const TransformIdentity& id, const OLECHAR* exceptionText, Gdiplus::Bitmap* input,
                          Gdiplus::Bitmap** result, Kernel kernel, const Args&... args) {
   const INT width = static_cast<INT>(input->GetWidth()), height = static_cast<INT>(input->GetHeight());
@@ -77,7 +82,7 @@ HRESULT run_pixel_kernel(const TransformIdentity& id, const OLECHAR* exceptionTe
   bool completed = false;
   try {
     const kernels::ConstPixelView source = in.view();
-    completed = server::guarded_call(kernels::copy_argb32, source, out.view()) &&
+    completed = (kStart == ResultStart::Unwritten || server::guarded_call(kernels::copy_argb32, source, out.view())) &&
                 server::guarded_call(kernel, args..., source, out.view());
   } catch (...) {
     completed = false;

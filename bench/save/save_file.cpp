@@ -37,12 +37,18 @@ HRESULT choose(IRasterObject* raster, const std::string& kind) {
     hr = raster->put_OutputFileType(oftBMP);
     if (SUCCEEDED(hr)) hr = put_option(raster, u"ColorDepth", 1);
     if (SUCCEEDED(hr)) hr = put_option(raster, u"BinarizeMethod", u"Threshold");
-  } else if (kind == "png8") {  // 8 bpp octree palette of 216 colours, no dithering
-    hr = raster->put_OutputFileType(oftPNG);
-    if (SUCCEEDED(hr)) hr = put_option(raster, u"ColorDepth", 8);
+  } else if (kind == "png8" || kind == "png256" || kind == "gif256") {  // octree palette, no dithering
+    const bool gif = kind == "gif256";
+    hr = raster->put_OutputFileType(gif ? oftGIF : oftPNG);
+    if (SUCCEEDED(hr)) hr = gif ? raster->put_EnableLZW(VARIANT_TRUE) : put_option(raster, u"ColorDepth", 8);
     if (SUCCEEDED(hr)) hr = put_option(raster, u"PaletteType", u"Octree");
-    if (SUCCEEDED(hr)) hr = put_option(raster, u"PaletteColorsNumber", 216);
+    if (SUCCEEDED(hr)) hr = put_option(raster, u"PaletteColorsNumber", kind == "png8" ? 216 : 256);
     if (SUCCEEDED(hr)) hr = put_option(raster, u"DitherType", u"None");
+  } else if (kind == "tiffg4") {  // 1 bpp by a plain threshold at 128, fax group 4
+    hr = raster->put_OutputFileType(oftTIFF);
+    if (SUCCEEDED(hr)) hr = put_option(raster, u"ColorDepth", 1);
+    if (SUCCEEDED(hr)) hr = put_option(raster, u"CompressionType", u"CCITT4");
+    if (SUCCEEDED(hr)) hr = put_option(raster, u"BinarizeMethod", u"Threshold");
   }
   return hr;
 }
@@ -50,8 +56,8 @@ HRESULT choose(IRasterObject* raster, const std::string& kind) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4 || (std::strcmp(argv[3], "jpeg80") && std::strcmp(argv[3], "bmp1") && std::strcmp(argv[3], "png8"))) {
-    std::fprintf(stderr, "usage: save_file <image file> <output file> jpeg80|bmp1|png8\n");
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: save_file <image file> <output file> jpeg80|bmp1|png8|png256|gif256|tiffg4\n");
     return 2;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;

@@ -29,7 +29,8 @@ WINOLEAUTAPI VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
 // VT_VARIANT references; dest may be src. Floating to integer rounds half to even; out of range is
 // DISP_E_OVERFLOW; text that is no number is DISP_E_TYPEMISMATCH; "True"/"False" (any case) convert
 // to VT_BOOL only; an object converts through DISPID_VALUE (not with VARIANT_NOVALUEPROP). Numbers
-// are read and written the en-US way whatever the lcid. CY, DATE and DECIMAL take no part
+// and dates are read and written the en-US way whatever the lcid. DATE trades with the numbers (its
+// day count) and with text ("1/31/2024 3:04:05 PM"); CY and DECIMAL take no part
 // (DISP_E_BADVARTYPE). On failure dest is left as it was.
 WINOLEAUTAPI VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
 WINOLEAUTAPI VariantChangeTypeEx(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, LCID lcid, USHORT wFlags, VARTYPE vt);
@@ -70,3 +71,20 @@ WINOLEAUTAPI CreateErrorInfo(ICreateErrorInfo** pperrinfo);
 // over (the caller owns the reference) and leaves the slot empty; S_FALSE and null when there is none.
 WINOLEAUTAPI SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
 WINOLEAUTAPI GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
+
+// ---- dates --------------------------------------------------------------------------------------
+// An automation date (DATE) counts days from 30 December 1899; the fraction's magnitude is the time
+// of day, also before that day (-1.25 is 29 December 1899, 06:00). Valid from the year 100 to 9999.
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;  // 0 Sunday .. 6 Saturday (ignored on input)
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;  // ignored on input; 0 on output (times are rounded to the second)
+};
+// FALSE for a date or a field outside the valid range.
+WINOLEAUTAPI_(INT) SystemTimeToVariantTime(SYSTEMTIME* lpSystemTime, DOUBLE* pvtime);
+WINOLEAUTAPI_(INT) VariantTimeToSystemTime(DOUBLE vtime, SYSTEMTIME* lpSystemTime);

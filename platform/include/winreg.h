@@ -38,6 +38,22 @@ STDAPI_(LSTATUS) RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 STDAPI_(LSTATUS) RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, DWORD* lpcchName, DWORD* lpReserved,
                                LPWSTR lpClass, DWORD* lpcchClass, FILETIME* lpftLastWriteTime);
 
+// Registry scopes (our extension). HKEY_CLASSES_ROOT reads the merged view of a machine-wide file
+// and a per-user file, the user's keys winning where both hold one; writes go to the file of the
+// process's write scope, the user's unless ZxRegSetScope chooses the machine's (as registering with
+// administrator rights writes HKEY_LOCAL_MACHINE on Windows). A key that only the other file holds
+// cannot be written through a handle: ERROR_KEY_DELETED. $ZENTARIX_REGISTRY names one file that
+// replaces both (tests, demonstrations). A file that anyone but its owner can write, or whose owner
+// is neither this user nor root, is ignored, and writing to it answers ERROR_ACCESS_DENIED.
+//   ZxRegSetScope: S_OK; E_INVALIDARG for an unknown scope. A batch already open keeps its file.
+//   ZxRegGetScopeFile: the scope's file as a NUL-terminated UTF-8 path. S_OK;
+//     HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) when the scope has no file (no per-user file without
+//     HOME or XDG_DATA_HOME); HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) when cchBuffer is too
+//     small; E_INVALIDARG for an unknown scope or a null buffer.
+typedef enum ZX_REGISTRY_SCOPE { ZX_REGISTRY_USER = 0, ZX_REGISTRY_MACHINE = 1 } ZX_REGISTRY_SCOPE;
+STDAPI ZxRegSetScope(ZX_REGISTRY_SCOPE scope);
+STDAPI ZxRegGetScopeFile(ZX_REGISTRY_SCOPE scope, LPSTR buffer, DWORD cchBuffer);
+
 // Registry batches (our extension; Windows has no counterpart). A batch gathers one thread's
 // changes into a single replacement of the registry file, so that a registration writing hundreds
 // of keys costs one write instead of hundreds. From ZxRegBeginBatch to the matching outermost

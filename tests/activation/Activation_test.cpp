@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -21,9 +22,10 @@ namespace {
 
 const std::string kModule = std::string(ZX_BINARY_DIR) + "/lib/libzxtestmodule.so";
 
-// zxregsvr's exit code and its output (stdout and stderr together) as "code: output".
-std::string regsvr(const std::string& args) {
-  FILE* pipe = popen((std::string(ZX_BINARY_DIR) + "/bin/zxregsvr " + args + " 2>&1").c_str(), "r");
+// zxregsvr's exit code and its output (stdout and stderr together) as "code: output"; envPrefix (an
+// `env ...` command) changes its environment.
+std::string regsvr(const std::string& args, const std::string& envPrefix = "") {
+  FILE* pipe = popen((envPrefix + std::string(ZX_BINARY_DIR) + "/bin/zxregsvr " + args + " 2>&1").c_str(), "r");
   std::string output;
   char buf[512];
   while (size_t n = fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
@@ -150,7 +152,8 @@ TEST(Zxregsvr, ReportsEachKindOfFailureWithItsExitCode) {
   TempRegistry registry;
   const std::string missing = regsvr("/nonexistent/libnothing.so");
   EXPECT_TRUE(missing.starts_with("3: ") && missing.find("could not be loaded") != std::string::npos) << missing;
-  const std::string noEntry = std::string(ZX_BINARY_DIR) + "/lib/libzxcom.so";
+  // zxregsvr names the file the link leads to (the versioned runtime).
+  const std::string noEntry = std::filesystem::canonical(std::string(ZX_BINARY_DIR) + "/lib/libzxcom.so").string();
   EXPECT_EQ(regsvr(noEntry),
             "4: zxregsvr: " + noEntry + " was loaded, but the entry point DllRegisterServer was not found.\n");
   setenv(ZX_TESTMODULE_REFUSE_ENV, "1", 1);
@@ -160,6 +163,24 @@ TEST(Zxregsvr, ReportsEachKindOfFailureWithItsExitCode) {
   unsetenv(ZX_TESTMODULE_REFUSE_ENV);
   EXPECT_EQ(regsvr("").substr(0, 3), "2: ");
   EXPECT_EQ(registry.keys(), "");
+}
+
+TEST(Zxregsvr, WritesThePerUserRegistryUnlessToldToWriteTheMachinesOne) {
+  zx::test::ScopedRegistries files;
+  const std::string clsidKey = "[CLSID\\{6D3B8E2A-4C1F-4A57-9E0B-2F7A1C5D9B31}]";
+  ASSERT_EQ(regsvr(kModule).substr(0, 3), "0: ");
+  EXPECT_NE(zx::test::file_text(files.user()).find(clsidKey), std::string::npos);
+  EXPECT_EQ(zx::test::file_text(files.machine()), "<missing>");
+  ASSERT_EQ(regsvr("/m " + kModule).substr(0, 3), "0: ");
+  ASSERT_EQ(regsvr("/u " + kModule).substr(0, 3), "0: ");
+  EXPECT_EQ(zx::test::file_text(files.user()).find(clsidKey), std::string::npos);
+  EXPECT_NE(zx::test::file_text(files.machine()).find(clsidKey), std::string::npos);
+  ASSERT_EQ(regsvr("--machine /u " + kModule).substr(0, 3), "0: ");
+  EXPECT_EQ(zx::test::file_text(files.machine()).find(clsidKey), std::string::npos);
+
+  EXPECT_EQ(regsvr(kModule, "env -u HOME -u XDG_DATA_HOME "),
+            "6: zxregsvr: there is no per-user registry: neither HOME nor XDG_DATA_HOME is set to a folder. Use /m to "
+            "write the machine-wide registry.\n");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Zentarix — MIT licence.
-// Test fixture support: a private registry file for each test, named through ZENTARIX_REGISTRY.
+// Test fixture support: a private registry file for each test, named through ZENTARIX_REGISTRY, or a
+// private pair of machine-wide and per-user files.
 #pragma once
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -45,6 +47,54 @@ class TempRegistry {
  private:
   std::string m_dir, m_file;
 };
+
+// The two files of the merged view in a private folder: the machine-wide one through
+// ZENTARIX_MACHINE_REGISTRY, the per-user one through XDG_DATA_HOME (HOME is left alone: the
+// variable that names a folder wins). Writes go to the user's file until a test chooses otherwise.
+class ScopedRegistries {
+ public:
+  ScopedRegistries() {
+    char pattern[] = "/tmp/zx-scopes-XXXXXX";
+    m_dir = ::mkdtemp(pattern);
+    m_machine = m_dir + "/machine/registry.txt";
+    m_user = m_dir + "/user/zentarix/registry.txt";
+    ::unsetenv("ZENTARIX_REGISTRY");
+    ::setenv("ZENTARIX_MACHINE_REGISTRY", m_machine.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (m_dir + "/user").c_str(), 1);
+  }
+  ScopedRegistries(const ScopedRegistries&) = delete;
+  ScopedRegistries& operator=(const ScopedRegistries&) = delete;
+  ~ScopedRegistries() {
+    ZxRegSetScope(ZX_REGISTRY_USER);
+    ::unsetenv("ZENTARIX_MACHINE_REGISTRY");
+    ::unsetenv("XDG_DATA_HOME");
+    std::error_code ec;
+    std::filesystem::remove_all(m_dir, ec);
+  }
+  const std::string& machine() const { return m_machine; }
+  const std::string& user() const { return m_user; }
+
+ private:
+  std::string m_dir, m_machine, m_user;
+};
+
+// A whole file's text, or "<missing>".
+inline std::string file_text(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return "<missing>";
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Puts a registry file in place the way writers do (a new file renamed over the old one).
+inline void put_file(const std::string& file, const std::string& text, mode_t mode = 0644) {
+  std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+  const std::string temp = file + ".new";
+  { std::ofstream(temp, std::ios::binary | std::ios::trunc) << text; }
+  ::chmod(temp.c_str(), mode);
+  std::filesystem::rename(temp, file);
+}
 
 // The default value of HKCR\path, or "<missing>".
 inline std::u16string read_default(const char16_t* path, const char16_t* name = nullptr) {

@@ -97,7 +97,7 @@ TEST(VariantChangeType, ConvertsAsWindowsDoesAndAFailureLeavesTheDestination) {
       // strings and byte arrays exchange bytes
       {bytes_str("\x01\x02\x03", 3), VT_ARRAY | VT_UI1, S_OK, "ARRAY|UI1 1 2 3"},
       // refused types
-      {i4(1), VT_I4 | VT_BYREF, BADVT}, {i4(1), 0x00FF, BADVT}, {i4(1), VT_DATE, BADVT},
+      {i4(1), VT_I4 | VT_BYREF, BADVT}, {i4(1), 0x00FF, BADVT}, {i4(1), VT_CY, BADVT},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(show(c.in) + " -> " + std::to_string(c.to));
@@ -212,6 +212,41 @@ TEST(VariantChangeType, ObjectsConvertThroughTheirValueMemberAndAreReleased) {
   }
   EXPECT_EQ(obj.refs, 1u) << "every reference taken was given back";
   EXPECT_EQ(inner.refs, 2u) << "held by outer's value only";
+}
+
+TEST(VariantChangeType, DatesTradeWithTextAndNumbers) {
+  const std::pair<double, const char16_t*> written[] = {
+      {45322, u"1/31/2024"},  {45322.5, u"1/31/2024 12:00:00 PM"},   {0.75, u"6:00:00 PM"},
+      {0, u"12:00:00 AM"},    {-1.25, u"12/29/1899 6:00:00 AM"},     {2.0000001, u"1/1/1900"}};
+  for (const auto& [date, text] : written) {
+    zx::Variant d = r8(date), out;
+    d.vt = VT_DATE;
+    ASSERT_EQ(VariantChangeType(&out, &d, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(std::u16string(out.bstrVal), text) << date;
+  }
+  const std::tuple<const char16_t*, HRESULT, double> read[] = {
+      {u"2024-01-31", S_OK, 45322},      {u"1/31/2024 3:00 PM", S_OK, 45322.625},
+      {u"Wednesday, January 31, 2024", S_OK, 45322}, {u"31 Jan 24", S_OK, 45322},
+      {u"12:30", S_OK, 0.5208333333333334}, {u"13/1/2024", MISMATCH, 0}, {u"2/30/2024", MISMATCH, 0},
+      {u"45322", MISMATCH, 0},           {u"25:00", MISMATCH, 0}};
+  for (const auto& [text, hr, date] : read) {
+    zx::Variant in = str(text), out;
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_DATE), hr) << utf8(text);
+    if (hr == S_OK) EXPECT_DOUBLE_EQ(out.date, date) << utf8(text);
+  }
+  zx::Variant in = r8(45322.25), out;
+  ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_DATE), S_OK);
+  ASSERT_EQ(VariantChangeType(&out, &out, 0, VT_I4), S_OK);
+  EXPECT_EQ(out.lVal, 45322);
+  in = r8(3e6);
+  EXPECT_EQ(VariantChangeType(&out, &in, 0, VT_DATE), OVER);
+  SYSTEMTIME st{};
+  ASSERT_TRUE(VariantTimeToSystemTime(45322.625, &st));
+  EXPECT_EQ(st.wDayOfWeek, 3);  // a Wednesday
+  EXPECT_EQ(st.wHour, 15);
+  double back = 0;
+  ASSERT_TRUE(SystemTimeToVariantTime(&st, &back));
+  EXPECT_DOUBLE_EQ(back, 45322.625);
 }
 
 }  // namespace

@@ -374,7 +374,9 @@ TEST(Encoders, ReportTheirIdsAndAnswerErrorInfoOnlyForTheirOwnInterface) {
     const IID* iid;
     LONG id;
   } encoders[] = {{&CLSID_EncoderJPEG, &IID_IEncoderJPEG, 0}, {&CLSID_EncoderBMP, &IID_IEncoderBMP, 1},
-                  {&CLSID_EncoderPNG, &IID_IEncoderPNG, 2}};
+                  {&CLSID_EncoderPNG, &IID_IEncoderPNG, 2},   {&CLSID_EncoderTIFF, &IID_IEncoderTIFF, 3},
+                  {&CLSID_EncoderGIF, &IID_IEncoderGIF, 4},   {&CLSID_EncoderSWF, &IID_IEncoderSWF, 5},
+                  {&CLSID_EncoderWBMP, &IID_IEncoderWBMP, 6}};
   for (const auto& enc : encoders) {
     ComPtr<IImageEncoder> encoder = create_encoder(*enc.clsid);
     ASSERT_TRUE(encoder);
@@ -412,9 +414,13 @@ TEST(Encoders, AnotherPixelFormatIsRefusedAsNotImplementedAndWritesNothing) {
     const char16_t* object;
   } encoders[] = {{&CLSID_EncoderJPEG, &IID_IEncoderJPEG, u"EncoderJPEG"},
                   {&CLSID_EncoderBMP, &IID_IEncoderBMP, u"EncoderBMP"},
-                  {&CLSID_EncoderPNG, &IID_IEncoderPNG, u"EncoderPNG"}};
+                  {&CLSID_EncoderPNG, &IID_IEncoderPNG, u"EncoderPNG"},
+                  {&CLSID_EncoderTIFF, &IID_IEncoderTIFF, u"EncoderTIFF"},
+                  {&CLSID_EncoderGIF, &IID_IEncoderGIF, u"EncoderGIF"},
+                  {&CLSID_EncoderSWF, &IID_IEncoderSWF, u"EncoderSWF"}};  // its JPEG branch
   Image image = solid(2, 2, 0xFF000000u);
   ComPtr<IDictionary> store = make_store();
+  put_long(store.get(), u"EnableLZW", 1);  // past the LZW gates
   for (const auto& enc : encoders) {
     clear_error();
     const Encoded e = encode(*enc.clsid, store.get(), image, 0x21808);  // 24 bpp RGB

@@ -35,6 +35,11 @@ TEST(EncoderManager, NamesMatchInAnyLetterCase) {
   EXPECT_EQ(find_by_name(manager.get(), u"jpeg"), CLSID_EncoderJPEG);
   EXPECT_EQ(find_by_name(manager.get(), u"bmp"), CLSID_EncoderBMP);
   EXPECT_EQ(find_by_name(manager.get(), u"Png"), CLSID_EncoderPNG);
+  EXPECT_EQ(find_by_name(manager.get(), u"TIF"), CLSID_EncoderTIFF);
+  EXPECT_EQ(find_by_name(manager.get(), u"tiff"), CLSID_EncoderTIFF);
+  EXPECT_EQ(find_by_name(manager.get(), u"gif"), CLSID_EncoderGIF);
+  EXPECT_EQ(find_by_name(manager.get(), u"Swf"), CLSID_EncoderSWF);
+  EXPECT_EQ(find_by_name(manager.get(), u"wbmp"), CLSID_EncoderWBMP);
 }
 
 TEST(EncoderManager, UnknownNameFailsWithTheMessageAndLeavesTheResult) {
@@ -54,8 +59,6 @@ TEST(EncoderManager, UnknownNameFailsWithTheMessageAndLeavesTheResult) {
   EXPECT_EQ(manager->FindCLSIDByName(nullptr, &clsid), E_INVALIDARG);
   Bstr empty(u"");
   EXPECT_EQ(manager->FindCLSIDByName(empty.get(), &clsid), E_INVALIDARG);
-  // The TIFF encoder is not built into this module yet, so its names are unknown.
-  find_by_name(manager.get(), u"TIF", E_INVALIDARG);
   // A failed lookup adds nothing: the name is still unknown and a known one still found.
   find_by_name(manager.get(), u"XYZ", E_INVALIDARG);
   EXPECT_EQ(find_by_name(manager.get(), u"PNG"), CLSID_EncoderPNG);
@@ -65,12 +68,12 @@ TEST(EncoderManager, FindsByIdAndRefusesAnUnknownIdWithAllBitsSet) {
   ComPtr<IEncoderManager> manager = make_manager();
   ASSERT_TRUE(manager);
   GUID clsid = GUID_NULL;
-  EXPECT_EQ(manager->FindCLSIDByID(0, &clsid), S_OK);
-  EXPECT_EQ(clsid, CLSID_EncoderJPEG);
-  EXPECT_EQ(manager->FindCLSIDByID(1, &clsid), S_OK);
-  EXPECT_EQ(clsid, CLSID_EncoderBMP);
-  EXPECT_EQ(manager->FindCLSIDByID(2, &clsid), S_OK);
-  EXPECT_EQ(clsid, CLSID_EncoderPNG);
+  const CLSID* const byId[] = {&CLSID_EncoderJPEG, &CLSID_EncoderBMP, &CLSID_EncoderPNG, &CLSID_EncoderTIFF,
+                               &CLSID_EncoderGIF,  &CLSID_EncoderSWF, &CLSID_EncoderWBMP};
+  for (LONG id = 0; id < 7; ++id) {
+    EXPECT_EQ(manager->FindCLSIDByID(id, &clsid), S_OK);
+    EXPECT_EQ(clsid, *byId[id]) << id;
+  }
 
   clear_error();
   clsid = CLSID_EncoderGIF;

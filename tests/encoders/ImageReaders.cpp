@@ -1,5 +1,6 @@
 // Zentarix — MIT licence.
-// Independent readers for the files the encoders write: a small BMP parser, libpng and libjpeg-turbo.
+// Independent readers for the files the encoders write: a small BMP parser, libpng, libjpeg-turbo,
+// giflib and libtiff.
 #include "ImageReaders.h"
 
 #include <png.h>
@@ -7,6 +8,11 @@
 #include <stdio.h>
 
 #include <cstring>
+#include <span>
+#include <sstream>
+
+#include <gif_lib.h>
+#include <tiffio.hxx>
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
@@ -193,6 +199,63 @@ DecodedImage read_jpeg(const std::vector<uint8_t>& bytes) {
   jpeg_destroy_decompress(&cinfo);
   d.ok = true;
   return d;
+}
+
+DecodedImage read_gif(const std::vector<uint8_t>& bytes) {
+  std::span<const uint8_t> input(bytes);
+  int error = 0;
+  GifFileType* gif = DGifOpen(&input, [](GifFileType* g, GifByteType* to, int n) {
+    auto* left = static_cast<std::span<const uint8_t>*>(g->UserData);
+    const size_t take = std::min(size_t(n), left->size());
+    std::memcpy(to, left->data(), take);
+    *left = left->subspan(take);
+    return int(take);
+  }, &error);
+  if (!gif) return fail("not a GIF");
+  DecodedImage d;
+  if (DGifSlurp(gif) == GIF_OK && gif->ImageCount >= 1 && gif->SColorMap) {
+    d.ok = true;
+    d.width = gif->SWidth;
+    d.height = gif->SHeight;
+    for (int i = 0; i < gif->SColorMap->ColorCount; ++i) {
+      const GifColorType c = gif->SColorMap->Colors[i];
+      d.palette.push_back(0xFF000000u | c.Red << 16 | c.Green << 8 | c.Blue);
+    }
+    GraphicsControlBlock gcb{};
+    if (DGifSavedExtensionToGCB(gif, 0, &gcb) == GIF_OK) d.transparentIndex = gcb.TransparentColor;
+    const SavedImage& image = gif->SavedImages[0];
+    d.indices.assign(image.RasterBits, image.RasterBits + size_t(d.width) * size_t(d.height));
+    for (uint8_t index : d.indices) d.pixels.push_back(index < d.palette.size() ? d.palette[index] : 0);
+  } else {
+    d.error = "unreadable GIF";
+  }
+  DGifCloseFile(gif, &error);
+  return d;
+}
+
+TiffPage read_tiff(const std::vector<uint8_t>& bytes) {
+  TiffPage page;
+  std::istringstream stream(std::string(bytes.begin(), bytes.end()));
+  TIFFSetWarningHandler(nullptr);
+  TIFF* tiff = TIFFStreamOpen("written", static_cast<std::istream*>(&stream));
+  if (!tiff) return page;
+  for (ttag_t tag : {TIFFTAG_PHOTOMETRIC, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_BITSPERSAMPLE, TIFFTAG_COMPRESSION,
+                     TIFFTAG_INKSET, TIFFTAG_RESOLUTIONUNIT}) {
+    uint16_t value = 0;
+    TIFFGetField(tiff, tag, &value);
+    page.fields.push_back(value);
+  }
+  TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &page.dpiX);
+  TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &page.dpiY);
+  uint32_t height = 0;
+  TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+  const size_t line = size_t(TIFFScanlineSize(tiff));
+  page.rows.resize(line * height);
+  page.ok = true;
+  for (uint32_t y = 0; y < height && page.ok; ++y)
+    page.ok = TIFFReadScanline(tiff, page.rows.data() + line * y, y, 0) == 1;
+  TIFFClose(tiff);
+  return page;
 }
 
 }  // namespace zx::test

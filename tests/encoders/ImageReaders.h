@@ -1,5 +1,6 @@
 // Zentarix — MIT licence.
-// Independent readers for the files the encoders write: a small BMP parser, libpng and libjpeg-turbo.
+// Independent readers for the files the encoders write: a small BMP parser, libpng, libjpeg-turbo,
+// giflib and libtiff.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -19,11 +20,24 @@ struct DecodedImage {
   std::vector<uint8_t> indices;         // palette images: the index of every pixel
   double dpiX = 0, dpiY = 0;            // from pels per metre, pHYs or JFIF density
   int jpegColourComponents = 0;
+  int transparentIndex = -1;            // GIF: the graphics control block's transparent colour
   uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
 DecodedImage read_bmp(const std::vector<uint8_t>& bytes);
 DecodedImage read_png(const std::vector<uint8_t>& bytes);
 DecodedImage read_jpeg(const std::vector<uint8_t>& bytes);
+// GIF: the global colour table as the palette, the first image's indices and colours.
+DecodedImage read_gif(const std::vector<uint8_t>& bytes);
+
+// A TIFF page: its fields, in the order Photometric, SamplesPerPixel, BitsPerSample, Compression,
+// InkSet, ResolutionUnit (0 when absent), and its decoded scanlines back to back.
+struct TiffPage {
+  bool ok = false;
+  std::vector<uint16_t> fields;
+  float dpiX = 0, dpiY = 0;
+  std::vector<uint8_t> rows;
+};
+TiffPage read_tiff(const std::vector<uint8_t>& bytes);
 
 }  // namespace zx::test

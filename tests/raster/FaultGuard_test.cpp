@@ -80,6 +80,19 @@ std::u16string failure(const char16_t* method, const char16_t* object = u"Raster
   return gdiplus_message(method, object, status == 1 ? u"Some unspecified GDI+ error. GDI+ status code 1"
                                                      : u"Buffer is too short to hold the data. GDI+ status code 5");
 }
+// SaveStream of the unreadable rows as `type`, with CompressionType = `compression` when given.
+HRESULT save_unreadable(Scene& s, OutputFileTypes type, const char16_t* compression = nullptr) {
+  EXPECT_EQ(s.raster->put_OutputFileType(type), S_OK);
+  if (compression) {
+    Variant value;
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(compression);
+    EXPECT_EQ(s.raster->put_EncoderOptions(Bstr(u"CompressionType").get(), value), S_OK);
+  }
+  ComPtr<IStream> out;
+  EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, out.put()), S_OK);
+  return s.pixels.under(s.raster.get())->SaveStream(out.get(), nullptr);
+}
 std::u16string combine_failure(const char16_t* mode) {
   return u"Cannot draw on raster (" + std::u16string(mode) + u"): " + failure(u"Combine", u"RasterCollection");
 }
@@ -114,11 +127,12 @@ TEST(FaultGuard, AFaultInEveryGuardedRoutineFailsThatRoutineAndLeavesNothingLock
          return s.pixels.under(s.raster.get())->ApplyTransform(s.other.get());
        }, 0, static_cast<HRESULT>(0xE0000207u),
        u"If you see that error message, please contact " + support() + u". Some error occured during bitmap->array conversion"},
-      {"DoEncode", [](Scene& s, LONG) {
-         ComPtr<IStream> out;
-         EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, out.put()), S_OK);
-         return s.pixels.under(s.raster.get())->SaveStream(out.get(), nullptr);
-       }, 0, E_FAIL, failure(u"DoEncode", u"EncoderJPEG"), "Zentarix.EncoderJPEG.1"},
+      {"DoEncode", [](Scene& s, LONG) { return save_unreadable(s, oftJPEG); }, 0, E_FAIL,
+       failure(u"DoEncode", u"EncoderJPEG"), "Zentarix.EncoderJPEG.1"},
+      {"WBMP", [](Scene& s, LONG) { return save_unreadable(s, oftWBMP); }, 0, E_FAIL,
+       failure(u"DoEncode", u"EncoderWBMP"), "Zentarix.EncoderWBMP.1"},
+      {"SWF lossless", [](Scene& s, LONG) { return save_unreadable(s, oftSWF, u"Lossless"); }, 0, E_FAIL,
+       u"Exception occured while encoding to SWF file (lossless)", "Zentarix.EncoderSWF.1"},
       {"EmptyImage", [](Scene& s, LONG) {
          g_read_only_size = 13 * 7 * 4;
          return s.raster->EmptyImage(13, 7, -1);
@@ -131,6 +145,19 @@ TEST(FaultGuard, AFaultInEveryGuardedRoutineFailsThatRoutineAndLeavesNothingLock
          g_read_only_skip = 1;
          return s.raster->LoadPicture(picture.get());
        }, 0, E_FAIL, failure(u"LoadPicture")},
+      {"Combine's background fill", [](Scene&, LONG) {
+         ComPtr<IRasterCollection> layers;
+         ComPtr<IRasterItem> background;
+         CLSID clsid = GUID_NULL;
+         EXPECT_EQ(CLSIDFromProgID(u"Zentarix.RasterCollection", &clsid), S_OK);
+         EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterCollection, layers.put_void()), S_OK);
+         EXPECT_EQ(layers->Add(-1, background.put()), S_OK);
+         EXPECT_EQ(background->EmptyImage(9, 3, -1), S_OK);
+         background->put_IsVisible(0);
+         g_read_only_size = 9 * 3 * 4;
+         ComPtr<IRasterObject> result;
+         return layers->Combine(result.put());
+       }, 0, E_FAIL, failure(u"Combine", u"ObjectCollection"), "Zentarix.RasterCollection.1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.routine);

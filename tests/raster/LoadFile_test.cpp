@@ -9,25 +9,6 @@
 namespace zx::test {
 namespace {
 
-struct ManifestRow {
-  std::string file, format, expected, width, height, dpi, alpha;
-};
-
-std::vector<ManifestRow> read_manifest() {
-  std::ifstream in(corpus_path("MANIFEST.tsv"));
-  std::vector<ManifestRow> rows;
-  std::string line;
-  std::getline(in, line);  // header
-  while (std::getline(in, line)) {
-    std::vector<std::string> f;
-    std::stringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, '\t');) f.push_back(cell);
-    if (f.size() < 10) continue;
-    rows.push_back({f[0], f[2], f[3], f[4], f[5], f[7], f[9]});
-  }
-  return rows;
-}
-
 bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 // The file type a load reports for the format found in the file's bytes; -2 for none.

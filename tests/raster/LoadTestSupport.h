@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,26 @@ inline std::u16string lzw_message() {
 }
 
 inline std::string corpus_path(const std::string& file) { return std::string(ZX_CORPUS_DIR) + "/" + file; }
+
+// One row of the corpus manifest (tests/corpus/MANIFEST.tsv).
+struct ManifestRow {
+  std::string file, format, expected, width, height, dpi, frames, alpha;
+};
+
+inline std::vector<ManifestRow> read_manifest() {
+  std::ifstream in(corpus_path("MANIFEST.tsv"));
+  std::vector<ManifestRow> rows;
+  std::string line;
+  std::getline(in, line);  // header
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, '\t');) f.push_back(cell);
+    if (f.size() < 10) continue;
+    rows.push_back({f[0], f[2], f[3], f[4], f[5], f[7], f[8], f[9]});
+  }
+  return rows;
+}
 
 inline std::vector<uint8_t> read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

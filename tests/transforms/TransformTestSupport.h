@@ -1,6 +1,8 @@
 // Zentarix — MIT licence.
 // Test support for the transforms: creation by ProgID, late-bound properties and calls, pixel arrays.
 #pragma once
+#include <sys/mman.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -20,9 +22,10 @@ inline ComPtr<IDispatch> make_transform(const std::u16string& name) {
   return transform;
 }
 
-// Late-bound call by name; arguments given first to last. Returns the HRESULT; *result when given.
+// Late-bound call by name; arguments given first to last. Returns the HRESULT; *result and *error
+// when given.
 inline HRESULT invoke(IDispatch* object, const std::u16string& name, WORD kind, std::vector<Variant> args = {},
-                      Variant* result = nullptr) {
+                      Variant* result = nullptr, EXCEPINFO* error = nullptr) {
   std::u16string copy = name;
   LPOLESTR names[] = {copy.data()};
   DISPID id = 0;
@@ -31,7 +34,7 @@ inline HRESULT invoke(IDispatch* object, const std::u16string& name, WORD kind, 
   DISPID put = DISPID_PROPERTYPUT;
   DISPPARAMS params{reversed.data(), kind == DISPATCH_PROPERTYPUT ? &put : nullptr, UINT(reversed.size()),
                     kind == DISPATCH_PROPERTYPUT ? 1u : 0u};
-  return object->Invoke(id, IID_NULL, 0x400, kind, &params, result, nullptr, nullptr);
+  return object->Invoke(id, IID_NULL, 0x400, kind, &params, result, error, nullptr);
 }
 inline Variant value(LONG v) {
   Variant x;
@@ -70,6 +73,46 @@ inline std::vector<uint32_t> array_pixels(SAFEARRAY* array, int* width = nullptr
   if (height) *height = int(h);
   const auto* data = static_cast<const uint32_t*>(array->pvData);
   return std::vector<uint32_t>(data, data + size_t(w) * h);
+}
+
+// A 64 x 64 32 bpp ARGB bitmap over memory made unreadable: reading its pixels is a machine fault.
+class UnreadableBitmap {
+ public:
+  UnreadableBitmap()
+      : m_memory(mmap(nullptr, kBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)),
+        m_bitmap(64, 64, 64 * 4, Gdiplus::PixelFormat32bppARGB, ok() ? static_cast<BYTE*>(m_memory) : nullptr) {
+    if (ok()) mprotect(m_memory, kBytes, PROT_NONE);
+  }
+  UnreadableBitmap(const UnreadableBitmap&) = delete;
+  UnreadableBitmap& operator=(const UnreadableBitmap&) = delete;
+  ~UnreadableBitmap() {
+    if (ok()) munmap(m_memory, kBytes);
+  }
+  bool ok() const { return m_memory != MAP_FAILED; }
+  Gdiplus::Bitmap* get() { return &m_bitmap; }
+
+ private:
+  static constexpr size_t kBytes = 64 * 64 * 4;
+  void* m_memory;
+  Gdiplus::Bitmap m_bitmap;
+};
+
+// ApplyMe of a transform on such a bitmap: its HRESULT and the description it reported. Both
+// bitmaps must be left unlocked (each is locked again here); the result is deleted.
+inline std::pair<HRESULT, std::u16string> apply_to_unreadable(IGDIPlusTransform* transform, UnreadableBitmap& input) {
+  Gdiplus::Bitmap* result = nullptr;
+  clear_error();
+  const HRESULT hr = transform->ApplyMe(reinterpret_cast<LONG*>(input.get()), reinterpret_cast<LONG**>(&result));
+  const std::u16string description = take_error().description;
+  for (Gdiplus::Bitmap* bitmap : {input.get(), result}) {
+    if (!bitmap) continue;
+    Gdiplus::Rect all(0, 0, 1, 1);
+    Gdiplus::BitmapData data;
+    EXPECT_EQ(bitmap->LockBits(&all, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data), Gdiplus::Ok);
+    bitmap->UnlockBits(&data);
+  }
+  delete result;
+  return {hr, description};
 }
 
 }  // namespace zx::test

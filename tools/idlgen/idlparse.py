@@ -121,7 +121,7 @@ MODULE_ATTRS = {"uuid", "dllname", "helpstring", "hidden", "helpcontext", "versi
 # Base types the subset knows, by their spelling after multi-word types are joined.
 BASE_TYPES = {"long", "short", "int", "unsigned char", "unsigned long", "unsigned short", "float", "double",
               "BSTR", "VARIANT", "VARIANT_BOOL", "GUID", "IUnknown", "IDispatch", "IPictureDisp", "HRESULT",
-              "void", "SAFEARRAY"}
+              "void", "SAFEARRAY", "DATE"}
 
 
 class Type:

@@ -31,6 +31,7 @@ bool may_activate() { return t_init.count > 0 || g_mtaThreads.load() > 0; }
 const BuiltinClass kBuiltins[] = {
     {&CLSID_StdComponentCategoriesMgr, nullptr, &create_category_manager},
     {&kDictionaryClsid, u"Scripting.Dictionary", &create_dictionary},
+    {&kFileSystemClsid, u"Scripting.FileSystemObject", &create_file_system},
 };
 
 // One static class factory per built-in class; it holds no state, so its counts are constant.
@@ -64,7 +65,8 @@ class BuiltinFactory final : public IClassFactory {
  private:
   const BuiltinClass* m_cls;
 };
-BuiltinFactory g_builtinFactories[] = {BuiltinFactory(&kBuiltins[0]), BuiltinFactory(&kBuiltins[1])};
+BuiltinFactory g_builtinFactories[] = {BuiltinFactory(&kBuiltins[0]), BuiltinFactory(&kBuiltins[1]),
+                                       BuiltinFactory(&kBuiltins[2])};
 static_assert(std::size(g_builtinFactories) == std::size(kBuiltins));
 
 // ---- the module table -----------------------------------------------------------------------------

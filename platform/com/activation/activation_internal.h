@@ -46,5 +46,7 @@ const BuiltinClass* find_builtin_progid(std::u16string_view progId);
 HRESULT create_category_manager(IUnknown* outer, REFIID riid, void** ppv);
 HRESULT create_dictionary(IUnknown* outer, REFIID riid, void** ppv);
 extern const CLSID kDictionaryClsid;
+HRESULT create_file_system(IUnknown* outer, REFIID riid, void** ppv);
+extern const CLSID kFileSystemClsid;
 
 }  // namespace zx::activation

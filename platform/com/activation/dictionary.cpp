@@ -25,40 +25,7 @@ constexpr HRESULT kKeyExists = ZX_HR(0x800A01C9);       // 457
 constexpr HRESULT kElementNotFound = ZX_HR(0x800A802B); // 32811
 constexpr char16_t kSource[] = u"Scripting.Dictionary";
 
-const char16_t* message_of(HRESULT hr) {
-  switch (hr) {
-    case kIllegalCall: return u"Invalid procedure call or argument";
-    case kTypeMismatch: return u"Type mismatch";
-    case kKeyExists: return u"This key is already associated with an element of this collection";
-    case kElementNotFound: return u"Element not found";
-    default: return nullptr;
-  }
-}
-
-// The dictionary's one error path: records the error for the caller (and so for EXCEPINFO).
-HRESULT fail(HRESULT hr) {
-  const char16_t* text = message_of(hr);
-  zx::ComPtr<ICreateErrorInfo> create;
-  if (text && SUCCEEDED(CreateErrorInfo(create.put()))) {
-    create->SetGUID(IID_IDictionary);
-    create->SetSource(const_cast<LPOLESTR>(kSource));
-    create->SetDescription(const_cast<LPOLESTR>(text));
-    zx::ComPtr<IErrorInfo> info;
-    if (SUCCEEDED(create.query(info))) SetErrorInfo(0, info.get());
-  }
-  return hr;
-}
-
-template <class F>
-HRESULT boundary(F&& body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
+HRESULT fail(HRESULT hr) { return report_runtime_error(hr, kSource, IID_IDictionary); }
 
 std::u16string fold_text(std::u16string_view s) {
   std::u16string out(s);
@@ -131,75 +98,8 @@ HRESULT read_key(const VARIANT* in, bool text, Variant& value, KeyId& id) {
   }
 }
 
-class KeyEnumerator final : public ObjectBase<KeyEnumerator, IEnumVARIANT> {
+class Dictionary final : public DispatchObject<Dictionary, IDictionary> {
  public:
-  KeyEnumerator(std::vector<Variant> keys, size_t pos) : m_keys(std::move(keys)), m_pos(pos) {}
-  void* find_interface(REFIID riid) {
-    return riid == IID_IUnknown || riid == IID_IEnumVARIANT ? static_cast<IEnumVARIANT*>(this) : nullptr;
-  }
-  STDMETHOD(Next)(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override {
-    if (!rgVar) return E_POINTER;
-    ULONG n = 0;
-    for (; n < celt && m_pos < m_keys.size(); ++n, ++m_pos) {
-      VariantInit(&rgVar[n]);
-      if (HRESULT hr = VariantCopy(&rgVar[n], &m_keys[m_pos]); FAILED(hr)) {
-        for (ULONG i = 0; i < n; ++i) VariantClear(&rgVar[i]);
-        return hr;
-      }
-    }
-    if (pCeltFetched) *pCeltFetched = n;
-    return n == celt ? S_OK : S_FALSE;
-  }
-  STDMETHOD(Skip)(ULONG celt) override {
-    size_t left = m_keys.size() - m_pos;
-    m_pos += std::min<size_t>(celt, left);
-    return celt <= left ? S_OK : S_FALSE;
-  }
-  STDMETHOD(Reset)() override {
-    m_pos = 0;
-    return S_OK;
-  }
-  STDMETHOD(Clone)(IEnumVARIANT** ppEnum) override {
-    return boundary([&] { return KeyEnumerator::create(IID_IEnumVARIANT, reinterpret_cast<void**>(ppEnum), m_keys, m_pos); });
-  }
-
- private:
-  std::vector<Variant> m_keys;
-  size_t m_pos;
-};
-
-class Dictionary final : public ObjectBase<Dictionary, IDictionary, ISupportErrorInfo> {
- public:
-  void* find_interface(REFIID riid) {
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDictionary) return static_cast<IDictionary*>(this);
-    if (riid == IID_ISupportErrorInfo) return static_cast<ISupportErrorInfo*>(this);
-    return nullptr;
-  }
-
-  // ---- IDispatch: the generic implementation over the IDL's member table ----
-  STDMETHOD(GetTypeInfoCount)(UINT* pctinfo) override {
-    if (!pctinfo) return E_INVALIDARG;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (!ppTInfo) return E_INVALIDARG;
-    *ppTInfo = nullptr;
-    return DISP_E_BADINDEX;
-  }
-  STDMETHOD(GetIDsOfNames)(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override {
-    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    return ZxDispatchGetIDsOfNames(&zx::dispatch_table_of<IDictionary>::value, rgszNames, cNames, lcid, rgDispId);
-  }
-  STDMETHOD(Invoke)(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                    VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
-    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    return ZxDispatchInvoke(&zx::dispatch_table_of<IDictionary>::value, static_cast<IDictionary*>(this), dispIdMember,
-                            lcid, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
-  }
-
-  STDMETHOD(InterfaceSupportsErrorInfo)(REFIID riid) override { return riid == IID_IDictionary ? S_OK : S_FALSE; }
-
   // ---- IDictionary ----
   STDMETHOD(putref_Item)(VARIANT* Key, VARIANT* pRetItem) override { return put(Key, pRetItem); }
   STDMETHOD(put_Item)(VARIANT* Key, VARIANT* pRetItem) override { return put(Key, pRetItem); }
@@ -314,7 +214,7 @@ class Dictionary final : public ObjectBase<Dictionary, IDictionary, ISupportErro
       std::vector<Variant> keys;
       keys.reserve(m_entries.size());
       for (const auto& e : m_entries) keys.push_back(e.key);
-      return KeyEnumerator::create(IID_IUnknown, reinterpret_cast<void**>(ppunk), std::move(keys), size_t{0});
+      return VariantEnumerator::create(IID_IUnknown, reinterpret_cast<void**>(ppunk), std::move(keys), size_t{0});
     });
   }
 

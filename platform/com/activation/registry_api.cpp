@@ -324,6 +324,25 @@ STDAPI ZxRegEndBatch(BOOL fCommit) {
   }
 }
 
+STDAPI ZxRegSetScope(ZX_REGISTRY_SCOPE scope) {
+  if (scope != ZX_REGISTRY_USER && scope != ZX_REGISTRY_MACHINE) return E_INVALIDARG;
+  set_write_scope(scope == ZX_REGISTRY_MACHINE ? Scope::Machine : Scope::User);
+  return S_OK;
+}
+
+STDAPI ZxRegGetScopeFile(ZX_REGISTRY_SCOPE scope, LPSTR buffer, DWORD cchBuffer) {
+  if ((scope != ZX_REGISTRY_USER && scope != ZX_REGISTRY_MACHINE) || !buffer) return E_INVALIDARG;
+  try {
+    const std::string path = scope_file(scope == ZX_REGISTRY_MACHINE ? Scope::Machine : Scope::User);
+    if (path.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    if (path.size() >= cchBuffer) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
 STDAPI_(ULONG) ZxRegFileReplacementCount() { return static_cast<ULONG>(replacement_count()); }
 
 // ---- helpers for the runtime's own callers --------------------------------------------------------

@@ -145,37 +145,66 @@ bool same_file(const struct stat& a, const struct stat& b) {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// The last tree parsed and the file it came from. Writers never change the file in place, they
-// rename a new one over it, so a new device/inode pair means new content. The cache keeps the file
-// it read open: that inode number cannot be recycled for a replacement while it is held, so a
-// replacement written within the same clock tick and with the same size is still seen. Size and
-// times catch the rest (a hand edit in place).
-struct Cache {
-  std::mutex lock;
+// Whether a registry file may be believed. It decides which libraries get loaded, so a file that
+// anyone but its owner could change, or whose owner is neither this user nor root, is ignored: a
+// planted or world-writable file must not make another user's process load a library of its choice.
+bool trusted(const struct stat& st) {
+  return (st.st_uid == 0 || st.st_uid == ::geteuid()) && !(st.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+// The last tree parsed from one registry file and the file it came from. Writers never change the
+// file in place, they rename a new one over it, so a new device/inode pair means new content. The
+// cache keeps the file it read open: that inode number cannot be recycled for a replacement while
+// it is held, so a replacement written within the same clock tick and with the same size is still
+// seen. Size and times catch the rest (a hand edit in place, a chmod or chown).
+struct FileCache {
+  std::string path;
   bool valid = false;
-  bool absent = false;  // there was no file: an empty registry
+  bool absent = false;   // there was no file: an empty registry
+  bool trusted = true;   // false: the file is ignored (its tree is empty) and refuses writes
   Fd pin;
   struct stat st {};
   std::shared_ptr<const Key> tree;
 };
-Cache& cache() {
-  static Cache c;
+// One slot per file of the merged view; the single file named by ZENTARIX_REGISTRY uses the user's.
+enum Slot { kUserSlot = 0, kMachineSlot = 1 };
+struct Caches {
+  std::mutex lock;
+  FileCache slots[2];
+};
+Caches& caches() {
+  static Caches c;
   return c;
 }
 
+const std::shared_ptr<const Key>& empty_tree() {
+  static const std::shared_ptr<const Key> empty = std::make_shared<const Key>();
+  return empty;
+}
+
 // The tree of the file at path as it is now, from the cache when the file has not changed.
-// mode receives the file's permission bits (0644 when there is no file).
-LSTATUS current_tree(const std::string& path, std::shared_ptr<const Key>& out, mode_t& mode) {
-  Cache& c = cache();
-  std::lock_guard guard(c.lock);
+// mode receives the file's permission bits (0644 when there is no file); isTrusted whether the file
+// may be believed (an ignored file reads as an empty tree).
+LSTATUS current_tree(const std::string& path, int slot, std::shared_ptr<const Key>& out, mode_t& mode,
+                     bool& isTrusted) {
+  Caches& all = caches();
+  std::lock_guard guard(all.lock);
+  FileCache& c = all.slots[slot];
+  if (c.path != path) {
+    c.valid = false;
+    c.pin.reset();
+    c.path = path;
+  }
   mode = 0644;
+  isTrusted = true;
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno != ENOENT && errno != ENOTDIR) return static_cast<LSTATUS>(ERROR_CANTREAD);
     if (!(c.valid && c.absent)) {
-      c.tree = std::make_shared<const Key>();
+      c.tree = empty_tree();
       c.pin.reset();
       c.absent = true;
+      c.trusted = true;
       c.valid = true;
     }
     out = c.tree;
@@ -183,6 +212,7 @@ LSTATUS current_tree(const std::string& path, std::shared_ptr<const Key>& out, m
   }
   if (c.valid && !c.absent && same_file(st, c.st)) {
     mode = c.st.st_mode & 07777;
+    isTrusted = c.trusted;
     out = c.tree;
     return ERROR_SUCCESS;
   }
@@ -191,33 +221,95 @@ LSTATUS current_tree(const std::string& path, std::shared_ptr<const Key>& out, m
     // Replaced or removed between the stat and the open: an absent file is an empty registry, a
     // replaced one is read on the next look; either way this look must not guess.
     if (errno == ENOENT) {
-      out = std::make_shared<const Key>();
+      out = empty_tree();
       return ERROR_SUCCESS;
     }
     return static_cast<LSTATUS>(ERROR_CANTREAD);
   }
   // The signature is the open file's own: a replacement after the open does not change what is read.
   if (::fstat(fd.get(), &st) != 0) return static_cast<LSTATUS>(ERROR_CANTREAD);
-  std::string text;
-  if (LSTATUS s = read_fd(fd.get(), text)) return s;
-  auto tree = std::make_shared<Key>();
-  std::string error;
-  if (!parse(text, *tree, error)) return static_cast<LSTATUS>(ERROR_REGISTRY_CORRUPT);
+  std::shared_ptr<const Key> tree = empty_tree();
+  const bool believed = trusted(st);
+  if (believed) {
+    std::string text;
+    if (LSTATUS s = read_fd(fd.get(), text)) return s;
+    auto parsed = std::make_shared<Key>();
+    std::string error;
+    if (!parse(text, *parsed, error)) return static_cast<LSTATUS>(ERROR_REGISTRY_CORRUPT);
+    tree = std::move(parsed);
+  }
   c.tree = tree;
   c.st = st;
   c.pin = std::move(fd);
   c.absent = false;
+  c.trusted = believed;
   c.valid = true;
   mode = st.st_mode & 07777;
+  isTrusted = believed;
   out = std::move(tree);
   return ERROR_SUCCESS;
+}
+
+bool is_empty(const Key& k) { return !k.defaultValue && k.values.empty() && k.subkeys.empty(); }
+
+// Lays the user's tree over a copy of the machine's: a key the user's file holds takes its values
+// from there (as HKEY_CURRENT_USER's classes hide HKEY_LOCAL_MACHINE's), subkeys of both are kept.
+void overlay(Key& into, const Key& user) {
+  into.defaultValue = user.defaultValue;
+  into.values = user.values;
+  for (const auto& [folded, sub] : user.subkeys) {
+    auto& slot = into.subkeys[folded];
+    if (slot)
+      overlay(*slot, *sub);
+    else
+      slot = sub->clone();
+  }
+}
+
+// The merged view of the two files, remembered for as long as neither file changes.
+std::shared_ptr<const Key> merged_view(const std::shared_ptr<const Key>& machine,
+                                       const std::shared_ptr<const Key>& user) {
+  if (is_empty(*user)) return machine;
+  if (is_empty(*machine)) return user;
+  static std::mutex lock;
+  static std::shared_ptr<const Key> lastMachine, lastUser, lastMerged;
+  std::lock_guard guard(lock);
+  if (machine != lastMachine || user != lastUser) {
+    std::shared_ptr<Key> merged(machine->clone());
+    overlay(*merged, *user);
+    lastMachine = machine;
+    lastUser = user;
+    lastMerged = std::move(merged);
+  }
+  return lastMerged;
+}
+
+// Where writes go: the file of the chosen scope (or the one named by ZENTARIX_REGISTRY).
+struct Target {
+  std::string path;
+  int slot = kUserSlot;
+};
+
+std::atomic<int> g_scope{static_cast<int>(Scope::User)};
+
+std::string override_file() {
+  const char* env = ::secure_getenv("ZENTARIX_REGISTRY");
+  return env && *env ? env : std::string();
+}
+
+LSTATUS write_target(Target& out) {
+  const Scope scope = write_scope();
+  out.path = scope_file(scope);
+  out.slot = scope == Scope::Machine && override_file().empty() ? kMachineSlot : kUserSlot;
+  return out.path.empty() ? static_cast<LSTATUS>(ERROR_PATH_NOT_FOUND) : ERROR_SUCCESS;
 }
 
 std::atomic<unsigned long> g_replacements{0};
 
 // Writes tree as the new registry file (temporary file + rename) and makes it the cached tree, so
 // that the writer's next read needs neither a read nor a parse.
-LSTATUS replace_file(const std::string& path, std::shared_ptr<const Key> tree, mode_t mode) {
+LSTATUS replace_file(const Target& target, std::shared_ptr<const Key> tree, mode_t mode) {
+  const std::string& path = target.path;
   static std::atomic<unsigned> counter{0};
   std::string text = serialise(*tree);
   std::string temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
@@ -234,12 +326,15 @@ LSTATUS replace_file(const std::string& path, std::shared_ptr<const Key> tree, m
   // The stat comes after the rename, which may touch the file's change time.
   struct stat st {};
   if (::fstat(out.get(), &st) == 0) {
-    Cache& c = cache();
-    std::lock_guard guard(c.lock);
+    Caches& all = caches();
+    std::lock_guard guard(all.lock);
+    FileCache& c = all.slots[target.slot];
+    c.path = path;
     c.tree = std::move(tree);
     c.st = st;
     c.pin = std::move(out);
     c.absent = false;
+    c.trusted = true;
     c.valid = true;
   }
   return ERROR_SUCCESS;
@@ -267,7 +362,7 @@ std::mutex& writer_lock() {
 // releases both locks.
 struct Batch {
   unsigned depth = 0;
-  std::string path;
+  Target target;
   mode_t mode = 0644;
   std::unique_lock<std::mutex> writer;
   Fd lock;
@@ -397,18 +492,33 @@ bool parse(std::string_view text, Key& root, std::string& error) {
   return true;
 }
 
-std::string file_path() {
-  if (const char* env = std::getenv("ZENTARIX_REGISTRY"); env && *env) return env;
+std::string machine_file() {
+  // The machine-wide file moves only for tests and staged installs; a set-user-ID process keeps it.
+  const char* env = ::secure_getenv("ZENTARIX_MACHINE_REGISTRY");
+  return env && *env ? env : ZX_MACHINE_REGISTRY_FILE;
+}
+
+std::string user_file() {
   std::string base;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+  if (const char* xdg = ::secure_getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
     base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
+  } else if (const char* home = ::secure_getenv("HOME"); home && *home == '/') {
     base = std::string(home) + "/.local/share";
   } else {
-    base = "/tmp";
+    // No per-user file without a home: a shared fallback (a folder under /tmp, say) is a place any
+    // local user could plant a registry, and daemons and web-server children often run without HOME.
+    return {};
   }
   return base + "/zentarix/registry.txt";
 }
+
+std::string scope_file(Scope scope) {
+  if (std::string one = override_file(); !one.empty()) return one;
+  return scope == Scope::Machine ? machine_file() : user_file();
+}
+
+void set_write_scope(Scope scope) { g_scope.store(static_cast<int>(scope)); }
+Scope write_scope() { return static_cast<Scope>(g_scope.load()); }
 
 LSTATUS snapshot(std::shared_ptr<const Key>& out) {
   if (t_batch.depth) {
@@ -416,8 +526,34 @@ LSTATUS snapshot(std::shared_ptr<const Key>& out) {
     return ERROR_SUCCESS;
   }
   mode_t mode;
-  return current_tree(file_path(), out, mode);
+  bool believed;
+  if (std::string one = override_file(); !one.empty()) return current_tree(one, kUserSlot, out, mode, believed);
+  std::shared_ptr<const Key> machine, user = empty_tree();
+  if (LSTATUS s = current_tree(machine_file(), kMachineSlot, machine, mode, believed)) return s;
+  if (std::string mine = user_file(); !mine.empty())
+    if (LSTATUS s = current_tree(mine, kUserSlot, user, mode, believed)) return s;
+  out = merged_view(machine, user);
+  return ERROR_SUCCESS;
 }
+
+namespace {
+// Takes both write locks on the target file and reads it afresh inside them: another process may
+// have written since this one last looked, and its changes must survive ours. The cached tree is
+// shared with readers, so the caller changes a copy. An ignored file is not written over: its
+// owner is told (ERROR_ACCESS_DENIED) rather than having its contents silently dropped.
+LSTATUS lock_and_read(Target& target, std::unique_lock<std::mutex>& writer, Fd& lockFd, std::shared_ptr<Key>& tree,
+                      mode_t& mode) {
+  if (LSTATUS s = write_target(target)) return s;
+  writer = std::unique_lock(writer_lock());
+  if (LSTATUS s = lock_file(target.path, lockFd)) return s;
+  std::shared_ptr<const Key> current;
+  bool believed;
+  if (LSTATUS s = current_tree(target.path, target.slot, current, mode, believed)) return s;
+  if (!believed) return static_cast<LSTATUS>(ERROR_ACCESS_DENIED);
+  tree.reset(current->clone().release());
+  return ERROR_SUCCESS;
+}
+}  // namespace
 
 LSTATUS modify(const std::function<LSTATUS(Key& root, bool& changed)>& change) {
   if (Batch& b = t_batch; b.depth) {
@@ -426,21 +562,16 @@ LSTATUS modify(const std::function<LSTATUS(Key& root, bool& changed)>& change) {
     b.changed = b.changed || changed;
     return ERROR_SUCCESS;
   }
-  std::string path = file_path();
-  std::unique_lock writer(writer_lock());
+  Target target;
+  std::unique_lock<std::mutex> writer;
   Fd lockFd;
-  if (LSTATUS s = lock_file(path, lockFd)) return s;
-  // Re-read inside the lock: another process may have written since this one last looked, and its
-  // changes must survive ours. The cached tree is shared with readers, so the change gets a copy.
-  std::shared_ptr<const Key> current;
+  std::shared_ptr<Key> root;
   mode_t mode;
-  if (LSTATUS s = current_tree(path, current, mode)) return s;
-  std::shared_ptr<Key> root(current->clone());
-  current.reset();
+  if (LSTATUS s = lock_and_read(target, writer, lockFd, root, mode)) return s;
   bool changed = false;
   if (LSTATUS s = change(*root, changed)) return s;
   if (!changed) return ERROR_SUCCESS;
-  return replace_file(path, std::move(root), mode);
+  return replace_file(target, std::move(root), mode);
 }
 
 LSTATUS begin_batch() {
@@ -450,15 +581,14 @@ LSTATUS begin_batch() {
     ++b.depth;
     return ERROR_SUCCESS;
   }
-  std::string path = file_path();
-  std::unique_lock writer(writer_lock());
+  Target target;
+  std::unique_lock<std::mutex> writer;
   Fd lockFd;
-  if (LSTATUS s = lock_file(path, lockFd)) return s;
-  std::shared_ptr<const Key> current;
+  std::shared_ptr<Key> tree;
   mode_t mode;
-  if (LSTATUS s = current_tree(path, current, mode)) return s;
-  b.tree = std::shared_ptr<Key>(current->clone());
-  b.path = std::move(path);
+  if (LSTATUS s = lock_and_read(target, writer, lockFd, tree, mode)) return s;
+  b.tree = std::move(tree);
+  b.target = std::move(target);
   b.mode = mode;
   b.changed = false;
   b.lock = std::move(lockFd);
@@ -486,7 +616,7 @@ LSTATUS end_batch(bool commit) {
     ~Release() { b.release(); }
   } release{b};
   if (!commit || !b.changed) return ERROR_SUCCESS;
-  return replace_file(b.path, std::move(b.tree), b.mode);
+  return replace_file(b.target, std::move(b.tree), b.mode);
 }
 
 bool in_batch() { return t_batch.depth != 0; }

@@ -3,15 +3,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "date_text.h"
 #include "number_text.h"
 #include "types_internal.h"
 #include "zx/com.h"
 
 // Locale: this runtime knows one locale, en-US (GetUserDefaultLCID answers 0x0409), so every lcid
 // reads and writes numbers the en-US way ("." decimal point, "," thousands) and the localised
-// boolean names VARIANT_LOCALBOOL adds are the English ones. CY, DATE and DECIMAL take no part in
-// conversions (nothing in this system produces them): converting to or from them answers
-// DISP_E_BADVARTYPE, while copying one of them unchanged works as for any type.
+// boolean names VARIANT_LOCALBOOL adds are the English ones. A DATE is its day count among the numbers
+// and en-US date text among the strings (date_text.h). CY and DECIMAL take no part in conversions
+// (nothing in this system produces them): converting to or from them answers DISP_E_BADVARTYPE,
+// while copying one of them unchanged works as for any type.
 
 using zx::types::Number;
 
@@ -45,7 +47,7 @@ bool takes_part(VARTYPE vt) {
     case VT_EMPTY: case VT_NULL: case VT_I1: case VT_I2: case VT_I4: case VT_I8:
     case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_INT: case VT_UINT:
     case VT_R4: case VT_R8: case VT_BOOL: case VT_BSTR: case VT_ERROR:
-    case VT_DISPATCH: case VT_UNKNOWN:
+    case VT_DISPATCH: case VT_UNKNOWN: case VT_DATE:
       return true;
     default:
       return false;
@@ -126,6 +128,13 @@ HRESULT store_number(const Number& n, VARTYPE vt, VARIANT* out) {
       out->vt = VT_R8;
       out->dblVal = n.as_double();
       return S_OK;
+    case VT_DATE: {
+      const double d = n.as_double();
+      if (!(d >= zx::types::kMinDate && d <= zx::types::kMaxDate)) return DISP_E_OVERFLOW;
+      out->vt = VT_DATE;
+      out->date = d;
+      return S_OK;
+    }
     case VT_R4: {
       const double d = n.as_double();
       if (std::isfinite(d) && std::fabs(d) > 3.402823466e+38) return DISP_E_OVERFLOW;
@@ -155,6 +164,7 @@ bool number_of(const VARIANT& v, Number* n) {
     case VT_UI8: *n = Number::of_unsigned(v.ullVal); return true;
     case VT_R4: *n = Number::of_real(v.fltVal); return true;
     case VT_R8: *n = Number::of_real(v.dblVal); return true;
+    case VT_DATE: *n = Number::of_real(v.date); return true;
     case VT_BOOL: *n = Number::of_signed(v.boolVal); return true;  // a 16-bit integer, as Windows reads it
     default: return false;
   }
@@ -183,6 +193,9 @@ HRESULT to_bstr(const VARIANT& v, USHORT flags, VARIANT* out) {
       break;
     case VT_R4:
       if (!zx::types::format_real(v.fltVal, 7, &text)) return DISP_E_OVERFLOW;
+      break;
+    case VT_DATE:
+      if (!zx::types::format_date(v.date, &text)) return DISP_E_OVERFLOW;
       break;
     default: {
       Number n;
@@ -309,6 +322,13 @@ HRESULT convert(const VARIANT& src, USHORT flags, VARTYPE vt, int depth, VARIANT
         out->boolVal = named ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
       }
+    }
+    if (vt == VT_DATE) {  // date text only: a plain number is no date
+      double date = 0;
+      if (!zx::types::parse_date(text, &date)) return DISP_E_TYPEMISMATCH;
+      out->vt = VT_DATE;
+      out->date = date;
+      return S_OK;
     }
     if (!zx::types::parse_number(text, &n)) return DISP_E_TYPEMISMATCH;
   } else if (!number_of(src, &n)) {

@@ -8,6 +8,7 @@
 // with ZX_REGISTER_CODEC, so the core never names a format.
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -25,6 +26,20 @@ struct PixelView {
   uint8_t* row(int y) const { return scan0 + y * stride; }
 };
 
+// One metadata item as the core keeps it (GDI+'s PropertyItem, owning its value bytes).
+struct PropertyData {
+  Gdiplus::PROPID id = 0;
+  WORD type = 0;
+  std::vector<uint8_t> value;
+};
+
+// What a decoder may keep between the decodes of one image's frames, so that decoding frame n + 1
+// after frame n continues from there instead of starting again at frame 0 (a GIF frame is drawn over
+// the canvas the frames before it left). Owned by the image; dropped when a decode fails.
+struct DecoderState {
+  virtual ~DecoderState() = default;
+};
+
 // What the decoder learned besides the pixels.
 struct DecodedInfo {
   GUID rawFormat = Gdiplus::ImageFormatUndefined;
@@ -36,6 +51,9 @@ struct DecodedInfo {
   // never calls DecodeSink::allocate; the core then holds a metafile image of this pixel size.
   int width = 0;
   int height = 0;
+  // The image's metadata items, reported by the decode that starts from the beginning of the data
+  // (a continued decode reports none: the image keeps those it has).
+  std::vector<PropertyData> properties;
 };
 
 // Implemented by the core: gives the decoder the bitmap memory to decode into.
@@ -54,6 +72,9 @@ class DecodeSink {
 struct DecodeOptions {
   bool useEmbeddedColorManagement = true;  // apply an embedded ICC profile into sRGB
   UINT frameIndex = 0;                     // which GIF frame or TIFF page to decode
+  // In and out: the codec's progress from this image's previous decode (empty the first time). A
+  // codec that can continue from it does; it may leave new progress for the next frame.
+  std::unique_ptr<DecoderState>* state = nullptr;
 };
 
 // The parameters of a save, already taken from an EncoderParameters block by the core.
@@ -69,6 +90,17 @@ struct EncodeImage {
   const Gdiplus::ColorPalette* palette = nullptr;  // indexed formats
   float dpiX = 96.0f;
   float dpiY = 96.0f;
+  UINT delay = 0;  // animation frames: how long the frame shows, in hundredths of a second
+};
+
+// Writes a multi-frame file one frame at a time (GdipSaveAdd): each frame is encoded when it is
+// added, so a long animation never holds more than one decoded frame. finish appends the whole file
+// to out. After a failing add the writer must not be used again.
+class FrameWriter {
+ public:
+  virtual ~FrameWriter() = default;
+  virtual Gdiplus::Status add(const EncodeImage& frame, const EncodeOptions& options) = 0;
+  virtual Gdiplus::Status finish(std::vector<uint8_t>& out) = 0;
 };
 
 using SniffFn = bool (*)(std::span<const uint8_t> head);
@@ -77,6 +109,8 @@ using DecodeFn = Gdiplus::Status (*)(std::span<const uint8_t> data, const Decode
 // Multi-frame encoders receive every frame at once.
 using EncodeFn = Gdiplus::Status (*)(std::span<const EncodeImage> frames, const EncodeOptions& options,
                                      std::vector<uint8_t>& out);
+// A new writer of a multi-frame file (null when memory runs out).
+using FrameWriterFn = std::unique_ptr<FrameWriter> (*)();
 
 struct CodecEntry {
   GUID formatId;         // raw format
@@ -87,6 +121,8 @@ struct CodecEntry {
   SniffFn sniff;         // null: not decodable
   DecodeFn decode;       // null: recognised only (its raw format is reported, decoding fails)
   EncodeFn encode;       // null: no encoder
+  FrameWriterFn frames = nullptr;  // multi-frame files: null when the format has none
+  GUID frameDimension = Gdiplus::FrameDimensionPage;  // of those files (GIF: FrameDimensionTime)
 };
 
 // The registry lives in the core; adapters add themselves to it at load time. An entry may be

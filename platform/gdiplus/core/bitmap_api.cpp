@@ -268,8 +268,9 @@ Status WINAPI GdipCloneImage(GpImage* image, GpImage** cloneImage) {
     copy->frameDimension = src.frameDimension;
     copy->frameCount = src.frameCount;
     copy->activeFrame = src.activeFrame;
+    copy->properties = src.properties;
     if (is_bitmap(src)) {
-      Status status = allocate_pixels(*copy, src.width, src.height, src.format);
+      Status status = allocate_pixels(*copy, src.width, src.height, src.format, !copy_fills_rows(src.format));
       if (status != Ok) return status;
       set_palette(*copy, src.palette, src.paletteFlags);
       copy_converted(src, Rect(0, 0, src.width, src.height), *copy);
@@ -293,7 +294,7 @@ Status WINAPI GdipCloneBitmapAreaI(INT x, INT y, INT width, INT height, PixelFor
     if (!is_supported_format(format)) return InvalidParameter;
     if (src.lock.active) return WrongState;
     Status status = Ok;
-    auto copy = make_bitmap(width, height, format, &status);
+    auto copy = make_bitmap(width, height, format, &status, false);  // the copy writes every pixel
     if (!copy) return status;
     copy->dpiX = src.dpiX;
     copy->dpiY = src.dpiY;

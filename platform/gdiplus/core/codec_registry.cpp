@@ -36,6 +36,10 @@ ZX_API void register_codec(const CodecEntry& entry) {
     if (!e.sniff) e.sniff = entry.sniff;
     if (!e.decode) e.decode = entry.decode;
     if (!e.encode) e.encode = entry.encode;
+    if (!e.frames) {
+      e.frames = entry.frames;
+      e.frameDimension = entry.frameDimension;
+    }
     return;
   }
   auto at = std::find_if(entries.begin(), entries.end(), [&](const CodecEntry& e) {

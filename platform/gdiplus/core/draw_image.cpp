@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <zx/pixel_memory.h>
+
 #include "gdi.h"
 #include "graphics.h"
 #include "guard.h"
@@ -146,16 +148,28 @@ Status WINAPI GdipDrawImageRectRect(GpGraphics* graphics, GpImage* image, REAL d
     if (sw < 0) sx += sw, sw = -sw;
     if (sh < 0) sy += sh, sh = -sh;
 
+    const AttributesData* attributes = imageAttributes ? impl(imageAttributes) : nullptr;
+    OutputChannel channel;
+    const bool separate = attributes && attributes->bitmap_channel(&channel);
     return fault_guarded([&] {
-      // A source that is the target, or is not straight ARGB, is read from a straight ARGB copy.
-      std::vector<uint8_t> copy;
+      // A source that is the target, or is not straight ARGB, or is drawn as one ink, is read from
+      // a straight ARGB copy.
+      // Pixel memory, not a vector: the conversion writes every byte, so nothing need be zeroed first.
+      PixelBlock copy;
       resample::SourceView view{src.scan0, src.width, src.height, src.stride};
-      if (src.format != PixelFormat32bppARGB || &src == g.image) {
-        copy.resize(static_cast<size_t>(src.width) * static_cast<size_t>(src.height) * 4);
+      if (separate || src.format != PixelFormat32bppARGB || &src == g.image) {
+        copy.reset(static_cast<uint8_t*>(zx::pixel_alloc(static_cast<size_t>(src.width) * src.height * 4)));
+        if (!copy) return OutOfMemory;
         const Region from{src.scan0, src.stride, 0, src.format, palette_ref(src)};
-        const Region to{copy.data(), ptrdiff_t{src.width} * 4, 0, PixelFormat32bppARGB, PaletteRef{}};
+        const Region to{copy.get(), ptrdiff_t{src.width} * 4, 0, PixelFormat32bppARGB, PaletteRef{}};
         convert_region(from, to, src.width, src.height, false);
-        view = {copy.data(), src.width, src.height, ptrdiff_t{src.width} * 4};
+        view = {copy.get(), src.width, src.height, ptrdiff_t{src.width} * 4};
+      }
+      // The ink's grey image has the colour map in it already.
+      if (separate) {
+        const Status status = render_output_channel(copy.get(), src.width, src.height, ptrdiff_t{src.width} * 4,
+                                                    channel, attributes->bitmap_map());
+        if (status != Ok) return status;
       }
       Surface surface;
       if (const Status status = surface.open(g); status != Ok) return status;
@@ -167,10 +181,10 @@ Status WINAPI GdipDrawImageRectRect(GpGraphics* graphics, GpImage* image, REAL d
       request.offset =
           g.pixelOffset == PixelOffsetModeHalf || g.pixelOffset == PixelOffsetModeHighQuality ? 0.5 : 0.0;
       request.filter = filter_of(g.interpolation, &request.prefilter);
-      if (const AttributesData* attributes = imageAttributes ? impl(imageAttributes) : nullptr) {
+      if (attributes) {
         request.edge = edge_of(attributes->wrap);
         request.edge_colour = attributes->clampColor;
-        request.colour = attributes->bitmap_map();
+        request.colour = separate ? nullptr : attributes->bitmap_map();
       }
       request.compose = g.compositing == CompositingModeSourceCopy ? resample::Compose::SourceCopy
                                                                    : resample::Compose::SourceOver;

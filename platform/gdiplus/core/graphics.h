@@ -10,6 +10,17 @@
 
 namespace zx::gdip {
 
+namespace cms {
+class ColorTransform;
+}
+
+// The CMYK ink a bitmap is drawn as (output_channel.cpp): which one, and the separation that gives
+// it (the output-channel profile's, or the default profile's when `separation` is null).
+struct OutputChannel {
+  Gdiplus::ColorChannelFlags ink = Gdiplus::ColorChannelFlagsC;
+  const cms::ColorTransform* separation = nullptr;
+};
+
 // Pixels per unit at a resolution (points, inches, documents, millimetres; 1 for display and pixel).
 double unit_scale(Gdiplus::Unit unit, double dpi);
 
@@ -30,9 +41,22 @@ struct AttributesData {
   std::array<resample::ColourMap, Gdiplus::ColorAdjustTypeCount> matrix{};
   Gdiplus::WrapMode wrap = Gdiplus::WrapModeClamp;
   Gdiplus::ARGB clampColor = 0;  // transparent until set: the same as drawing without attributes
+  // Per category: the output channel (ColorChannelFlagsLast: none) and its profile's separation.
+  std::array<Gdiplus::ColorChannelFlags, Gdiplus::ColorAdjustTypeCount> channel{
+      Gdiplus::ColorChannelFlagsLast, Gdiplus::ColorChannelFlagsLast, Gdiplus::ColorChannelFlagsLast,
+      Gdiplus::ColorChannelFlagsLast, Gdiplus::ColorChannelFlagsLast};
+  std::array<std::shared_ptr<const cms::ColorTransform>, Gdiplus::ColorAdjustTypeCount> channelProfile{};
   // The colour map a bitmap is drawn with: its own category's, else the default one's.
   const resample::ColourMap* bitmap_map() const;
+  // The same for the output channel; false when a bitmap is drawn in colour.
+  bool bitmap_channel(OutputChannel* out) const;
 };
+
+// Replaces straight BGRA pixels (a copy of the source, made for the draw) by the grey image of the
+// channel's ink: colour map first when given, then B = G = R = 255 - ink, alpha kept.
+// GenericError when the default separation cannot be built.
+Gdiplus::Status render_output_channel(uint8_t* pixels, int width, int height, ptrdiff_t stride, const OutputChannel& channel,
+                           const resample::ColourMap* map);
 inline AttributesData* impl(Gdiplus::GpImageAttributes* p) { return reinterpret_cast<AttributesData*>(p); }
 inline const AttributesData* impl(const Gdiplus::GpImageAttributes* p) {
   return reinterpret_cast<const AttributesData*>(p);

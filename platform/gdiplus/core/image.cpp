@@ -37,10 +37,11 @@ ptrdiff_t stride_for(int width, PixelFormat format) {
 // A bitmap is held in one block whose size a 32-bit Stride times the height can address; anything
 // larger is refused up front, so a header declaring 64250 x 64250 pixels fails with OutOfMemory
 // without the library trying to map 16 GB.
-Status allocate_pixels(ImageData& image, int width, int height, PixelFormat format) {
+Status allocate_pixels(ImageData& image, int width, int height, PixelFormat format, bool zeroed) {
   ptrdiff_t stride = stride_for(width, format);
   if (stride == 0 || int64_t{stride} * height > INT_MAX) return OutOfMemory;
-  auto* block = static_cast<uint8_t*>(zx::pixel_alloc_zeroed(size_t(stride) * size_t(height)));
+  const size_t bytes = size_t(stride) * size_t(height);
+  auto* block = static_cast<uint8_t*>(zeroed ? zx::pixel_alloc_zeroed(bytes) : zx::pixel_alloc(bytes));
   if (!block) return OutOfMemory;
   image.pixels.reset(block);
   image.scan0 = block;
@@ -64,13 +65,13 @@ void set_default_palette(ImageData& image) {
   }
 }
 
-std::unique_ptr<ImageData> make_bitmap(int width, int height, PixelFormat format, Status* status) {
+std::unique_ptr<ImageData> make_bitmap(int width, int height, PixelFormat format, Status* status, bool zeroed) {
   if (width <= 0 || height <= 0 || !is_supported_format(format)) {
     *status = InvalidParameter;
     return nullptr;
   }
   auto image = std::make_unique<ImageData>();
-  *status = allocate_pixels(*image, width, height, format);
+  *status = allocate_pixels(*image, width, height, format, zeroed || !copy_fills_rows(format));
   if (*status != Ok) return nullptr;
   set_default_palette(*image);
   return image;

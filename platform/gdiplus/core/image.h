@@ -21,6 +21,12 @@ struct EncodedSource {
 
 enum class ImageKind { Bitmap, Metafile };
 
+// A multi-frame file being written on an image (GdipSaveAdd); defined in multiframe_save.cpp.
+struct MultiFrameSave;
+struct MultiFrameSaveFree {
+  void operator()(MultiFrameSave* save) const noexcept;
+};
+
 // Pixel memory from the shared allocator, released with it.
 struct PixelFree {
   void operator()(uint8_t* p) const noexcept;
@@ -63,6 +69,10 @@ struct ImageData {
   GUID frameDimension = Gdiplus::FrameDimensionPage;
   UINT frameCount = 1;
   UINT activeFrame = 0;
+  // The decoder's progress after the active frame, so that the next frame continues from it.
+  std::unique_ptr<DecoderState> decoderState;
+  std::vector<PropertyData> properties;  // metadata items (GdipGetPropertyItem)
+  std::unique_ptr<MultiFrameSave, MultiFrameSaveFree> multiFrameSave;  // the file opened by a save
 
   PixelView view() const { return PixelView{scan0, width, height, stride, format}; }
 };
@@ -76,10 +86,16 @@ ptrdiff_t stride_for(int width, Gdiplus::PixelFormat format);
 bool is_supported_format(Gdiplus::PixelFormat format);
 
 // Allocates zeroed pixels for a new bitmap; OutOfMemory before any allocation when the size cannot
-// be held (the product overflows or exceeds what one block may hold).
-Gdiplus::Status allocate_pixels(ImageData& image, int width, int height, Gdiplus::PixelFormat format);
-// A fresh in-memory bitmap (MemoryBMP, 96 dpi, zeroed). Null with *status set on failure.
-std::unique_ptr<ImageData> make_bitmap(int width, int height, Gdiplus::PixelFormat format, Gdiplus::Status* status);
+// be held (the product overflows or exceeds what one block may hold). A copy that writes every
+// byte at once may skip the zeroing: only a 32-bpp bitmap (rows without padding) may ask for that.
+Gdiplus::Status allocate_pixels(ImageData& image, int width, int height, Gdiplus::PixelFormat format,
+                                bool zeroed = true);
+// A fresh in-memory bitmap (MemoryBMP, 96 dpi, zeroed unless asked otherwise as above). Null with
+// *status set on failure.
+std::unique_ptr<ImageData> make_bitmap(int width, int height, Gdiplus::PixelFormat format, Gdiplus::Status* status,
+                                       bool zeroed = true);
+// Whether a copy into this format writes every byte of its rows, so that it needs no zeroed memory.
+inline bool copy_fills_rows(Gdiplus::PixelFormat format) { return Gdiplus::GetPixelFormatSize(format) == 32; }
 // The default palette GDI+ gives new indexed bitmaps: black/white, the 16 VGA colours, halftone.
 void set_default_palette(ImageData& image);
 // The palette as the row kernels take it (the nearest-entry index built on demand).
@@ -103,5 +119,10 @@ Gdiplus::Status copy_converted(const ImageData& src, const Gdiplus::Rect& rect, 
 
 // Decodes the active frame of image.source into image (pixels, palette, size, format, dpi).
 Gdiplus::Status decode_frame(ImageData& image, UINT frame);
+
+// A regular file's whole content, read (not mapped). File errors as GDI+ reports them (with the
+// thread's last Win32 error set); InvalidParameter for a file larger than maxBytes.
+Gdiplus::Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out,
+                          size_t maxBytes = SIZE_MAX);
 
 }  // namespace zx::gdip

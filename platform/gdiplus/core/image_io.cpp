@@ -6,6 +6,7 @@
 #include <zx/com.h>
 #include <zx/pixel_memory.h>
 
+#include "encode.h"
 #include "guard.h"
 #include "image.h"
 
@@ -59,10 +60,12 @@ Status file_error(int err) {
   }
 }
 
+}  // namespace
+
 // The whole file, read into memory: a mapping would fault (SIGBUS) when another process truncates
 // the file while it is decoded or later, when a clone decodes another frame. Only a regular file is
 // read, and it is opened without blocking, so a FIFO or a device is refused instead of waited on.
-Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out) {
+Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* out, size_t maxBytes) {
   if (!filename) return InvalidParameter;
   std::string path = zx::to_utf8(filename);
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -76,6 +79,7 @@ Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* ou
   if (!S_ISREG(st.st_mode)) return file_error(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
   // A file that shrinks meanwhile gives fewer bytes (and a decoding failure); growth is not read.
   const size_t size = size_t(st.st_size);
+  if (size > maxBytes) return InvalidParameter;
   PixelBlock block(static_cast<uint8_t*>(zx::pixel_alloc(std::max<size_t>(size, 1))));
   if (!block) return OutOfMemory;
   size_t done = 0;
@@ -89,6 +93,8 @@ Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* ou
   *out = std::make_shared<FileBytes>(std::move(block), done);
   return Ok;
 }
+
+namespace {
 
 // From the stream's current position to its end; the stream is not sought before reading.
 Status read_stream(IStream* stream, std::shared_ptr<const EncodedSource>* out) {
@@ -140,7 +146,9 @@ const CodecEntry* sniff(std::span<const uint8_t> bytes) {
   return nullptr;
 }
 
-// Decodes one frame into a fresh image; `into` takes it over only when the decode succeeded.
+// Decodes one frame into a fresh image; `into` takes it over only when the decode succeeded. The
+// decoder continues from into's progress when it can; the image's metadata and an open multi-frame
+// save stay with it.
 Status decode_into(ImageData& into, const std::shared_ptr<const EncodedSource>& source, const CodecEntry& codec,
                    bool icm, UINT frame) {
   if (!codec.decode) return UnknownImageFormat;
@@ -150,8 +158,12 @@ Status decode_into(ImageData& into, const std::shared_ptr<const EncodedSource>& 
   DecodeOptions options;
   options.useEmbeddedColorManagement = icm;
   options.frameIndex = frame;
+  options.state = &into.decoderState;
   Status status = codec.decode(source->bytes(), options, sink, info);
-  if (status != Ok) return status;
+  if (status != Ok) {
+    into.decoderState.reset();
+    return status;
+  }
   if (sink.allocated()) {
     fresh.kind = ImageKind::Bitmap;
     if (!sink.palette()) set_default_palette(fresh);
@@ -161,6 +173,7 @@ Status decode_into(ImageData& into, const std::shared_ptr<const EncodedSource>& 
     fresh.height = info.height;
     fresh.format = PixelFormat32bppRGB;
   } else {
+    into.decoderState.reset();
     return GenericError;
   }
   fresh.rawFormat = info.rawFormat == ImageFormatUndefined ? codec.formatId : info.rawFormat;
@@ -174,6 +187,9 @@ Status decode_into(ImageData& into, const std::shared_ptr<const EncodedSource>& 
   if (fresh.frameCount > 1 || fresh.kind == ImageKind::Metafile) fresh.source = source;
   fresh.codec = &codec;
   fresh.useEmbeddedColorManagement = icm;
+  fresh.decoderState = fresh.source ? std::move(into.decoderState) : nullptr;
+  fresh.properties = info.properties.empty() ? std::move(into.properties) : std::move(info.properties);
+  fresh.multiFrameSave = std::move(into.multiFrameSave);
   into = std::move(fresh);
   return Ok;
 }
@@ -216,7 +232,93 @@ Status read_long(const EncoderParameter& p, long* out) {
   return Ok;
 }
 
-// Quality, Compression and ColorDepth are read; other parameters are accepted and ignored.
+// Encoders receive one of the formats every adapter understands: 1, 4 and 8 bpp indexed (with the
+// palette), 24bppRGB, 32bppRGB and 32bppARGB, handed over in place. Any other format (PARGB, the
+// 16-bpp ones) is converted to a 32bppARGB copy first.
+bool encoder_format(PixelFormat format) {
+  switch (format) {
+    case PixelFormat1bppIndexed:
+    case PixelFormat4bppIndexed:
+    case PixelFormat8bppIndexed:
+    case PixelFormat24bppRGB:
+    case PixelFormat32bppRGB:
+    case PixelFormat32bppARGB: return true;
+    default: return false;
+  }
+}
+
+// GIF holds palettes only. A bitmap in another format is reduced to the halftone palette by nearest
+// colour, without dither; entry 16 (the cube's black, a duplicate of entry 0, so never the nearest
+// entry of an opaque colour) is made transparent and takes the fully transparent pixels. When the
+// frame has none, the entry goes back to opaque black and the file declares no transparency.
+constexpr size_t kGifTransparentEntry = 16;
+
+const std::vector<ARGB>& gif_reduction_palette() {
+  static const std::vector<ARGB> palette = [] {
+    std::vector<ARGB> p = halftone_palette();
+    p[kGifTransparentEntry] = 0x00000000u;
+    return p;
+  }();
+  return palette;
+}
+
+Status reduce_for_gif(const ImageData& source, std::unique_ptr<ImageData>* out) {
+  Status status = Ok;
+  auto reduced = make_bitmap(source.width, source.height, PixelFormat8bppIndexed, &status);
+  if (!reduced) return status;
+  set_palette(*reduced, gif_reduction_palette(), 0);
+  // The nearest-colour cells fill as frames are reduced, so one search per thread serves them all.
+  thread_local const auto index = std::make_shared<const PaletteIndexer>(std::span<const uint32_t>(gif_reduction_palette()));
+  reduced->paletteIndex = index;
+  copy_converted(source, Rect(0, 0, source.width, source.height), *reduced);
+  bool transparent = false;
+  for (int y = 0; y < reduced->height && !transparent; ++y) {
+    const uint8_t* row = reduced->scan0 + y * reduced->stride;
+    transparent = std::memchr(row, int(kGifTransparentEntry), size_t(reduced->width)) != nullptr;
+  }
+  if (!transparent) {
+    reduced->palette[kGifTransparentEntry] = 0xFF000000u;
+    reduced->paletteIndex.reset();
+  }
+  *out = std::move(reduced);
+  return Ok;
+}
+
+// The delay of the active frame from the FrameDelay property (one Long per frame, or one for all).
+UINT frame_delay(const ImageData& image) {
+  for (const PropertyData& p : image.properties) {
+    if (p.id != PropertyTagFrameDelay || p.type != PropertyTagTypeLong || p.value.size() < 4) continue;
+    const size_t count = p.value.size() / 4;
+    const size_t at = (image.activeFrame < count ? image.activeFrame : 0) * 4;
+    uint32_t delay = 0;
+    std::memcpy(&delay, p.value.data() + at, 4);
+    return delay;
+  }
+  return 0;
+}
+
+Status encode(GpImage* handle, const CLSID* clsid, const EncoderParameters* params, std::vector<uint8_t>* out) {
+  if (!handle || !clsid) return InvalidParameter;
+  const CodecEntry* codec = find_encoder(clsid);
+  if (!codec) return UnknownImageFormat;
+  EncodeOptions options;
+  Status status = encode_options(params, &options);
+  if (status != Ok) return status;
+  PreparedFrame frame;
+  status = prepare_frame(*impl(handle), *codec, &frame);
+  if (status != Ok) return status;
+  return codec->encode(std::span<const EncodeImage>(&frame.image, 1), options, *out);
+}
+
+}  // namespace
+
+const CodecEntry* find_encoder(const CLSID* clsid) {
+  if (!clsid) return nullptr;
+  for (const CodecEntry& e : codecs())
+    if (e.encode && e.encoderClsid == *clsid) return &e;
+  return nullptr;
+}
+
 Status encode_options(const EncoderParameters* params, EncodeOptions* options) {
   if (!params) return Ok;
   for (UINT i = 0; i < params->Count; ++i) {
@@ -233,83 +335,90 @@ Status encode_options(const EncoderParameters* params, EncodeOptions* options) {
   return Ok;
 }
 
-// Encoders receive one of the formats every adapter understands: 1, 4 and 8 bpp indexed (with the
-// palette), 24bppRGB, 32bppRGB and 32bppARGB, handed over in place. Any other format (PARGB, the
-// 16-bpp ones) is converted to a 32bppARGB copy first.
-bool encoder_format(PixelFormat format) {
-  switch (format) {
-    case PixelFormat1bppIndexed:
-    case PixelFormat4bppIndexed:
-    case PixelFormat8bppIndexed:
-    case PixelFormat24bppRGB:
-    case PixelFormat32bppRGB:
-    case PixelFormat32bppARGB: return true;
-    default: return false;
-  }
+bool save_flag(const EncoderParameters* params, long* value) {
+  if (!params) return false;
+  for (UINT i = 0; i < params->Count; ++i)
+    if (params->Parameter[i].Guid == EncoderSaveFlag) return read_long(params->Parameter[i], value) == Ok;
+  return false;
 }
 
-Status encode(GpImage* handle, const CLSID* clsid, const EncoderParameters* params, std::vector<uint8_t>* out) {
-  if (!handle || !clsid) return InvalidParameter;
-  std::unique_ptr<ImageData> converted;
-  if (impl(handle)->kind == ImageKind::Bitmap && !impl(handle)->lock.active && !encoder_format(impl(handle)->format)) {
-    const ImageData& original = *impl(handle);
-    Status status = Ok;
-    converted = make_bitmap(original.width, original.height, PixelFormat32bppARGB, &status);
-    if (!converted) return status;
-    copy_converted(original, Rect(0, 0, original.width, original.height), *converted);
-    converted->dpiX = original.dpiX;
-    converted->dpiY = original.dpiY;
-  }
-  const ImageData& image = converted ? *converted : *impl(handle);
-  const CodecEntry* codec = nullptr;
-  for (const CodecEntry& e : codecs())
-    if (e.encode && e.encoderClsid == *clsid) codec = &e;
-  if (!codec) return UnknownImageFormat;
+Status prepare_frame(const ImageData& image, const CodecEntry& codec, PreparedFrame* out) {
   if (image.kind != ImageKind::Bitmap) return NotImplemented;
   if (image.lock.active) return WrongState;
-  EncodeOptions options;
-  Status status = encode_options(params, &options);
-  if (status != Ok) return status;
-  std::vector<uint8_t> paletteBlock(offsetof(ColorPalette, Entries) + sizeof(ARGB) * std::max<size_t>(1, image.palette.size()));
-  auto* palette = reinterpret_cast<ColorPalette*>(paletteBlock.data());
-  palette->Flags = image.paletteFlags;
-  palette->Count = static_cast<UINT>(image.palette.size());
-  if (!image.palette.empty()) std::memcpy(palette->Entries, image.palette.data(), image.palette.size() * sizeof(ARGB));
-  EncodeImage frame;
-  frame.pixels = image.view();
-  frame.palette = image.palette.empty() ? nullptr : palette;
-  frame.dpiX = image.dpiX;
-  frame.dpiY = image.dpiY;
-  return codec->encode(std::span<const EncodeImage>(&frame, 1), options, *out);
+  const bool gif = codec.formatId == ImageFormatGIF;
+  if (gif && !IsIndexedPixelFormat(image.format)) {
+    Status status = reduce_for_gif(image, &out->converted);
+    if (status != Ok) return status;
+  } else if (!encoder_format(image.format)) {
+    Status status = Ok;
+    out->converted = make_bitmap(image.width, image.height, PixelFormat32bppARGB, &status, false);
+    if (!out->converted) return status;
+    copy_converted(image, Rect(0, 0, image.width, image.height), *out->converted);
+  }
+  const ImageData& encoded = out->converted ? *out->converted : image;
+  out->paletteBlock.assign(offsetof(ColorPalette, Entries) + sizeof(ARGB) * std::max<size_t>(1, encoded.palette.size()), 0);
+  auto* palette = reinterpret_cast<ColorPalette*>(out->paletteBlock.data());
+  palette->Flags = encoded.paletteFlags;
+  palette->Count = static_cast<UINT>(encoded.palette.size());
+  if (!encoded.palette.empty()) std::memcpy(palette->Entries, encoded.palette.data(), encoded.palette.size() * sizeof(ARGB));
+  out->image.pixels = encoded.view();
+  out->image.palette = encoded.palette.empty() ? nullptr : palette;
+  out->image.dpiX = image.dpiX;
+  out->image.dpiY = image.dpiY;
+  out->image.delay = frame_delay(image);
+  return Ok;
 }
 
-// The file appears whole or not at all: written beside its target, then renamed over it.
-Status write_file(const WCHAR* filename, const std::vector<uint8_t>& bytes) {
-  std::string path = zx::to_utf8(filename);
-  std::string temp = path + ".zxtmp-" + std::to_string(::getpid());
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return file_error(errno);
+TempFile::~TempFile() {
+  if (m_fd >= 0) {
+    ::close(m_fd);
+    ::unlink(m_temp.c_str());
+  }
+}
+
+Status TempFile::open(const WCHAR* filename) {
+  if (!filename || m_fd >= 0) return InvalidParameter;
+  m_path = zx::to_utf8(filename);
+  m_temp = m_path + ".zxtmp-" + std::to_string(::getpid());
+  m_fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return m_fd < 0 ? file_error(errno) : Ok;
+}
+
+Status TempFile::commit(const std::vector<uint8_t>& bytes) {
+  if (m_fd < 0) return WrongState;
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int err = n < 0 ? errno : ENOSPC;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return file_error(err);
-    }
+    if (n <= 0) return file_error(n < 0 ? errno : ENOSPC);
     done += size_t(n);
   }
-  if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+  const int fd = m_fd;
+  m_fd = -1;
+  if (::close(fd) != 0 || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
     int err = errno;
-    ::unlink(temp.c_str());
+    ::unlink(m_temp.c_str());
     return file_error(err);
   }
   return Ok;
 }
 
-}  // namespace
+Status write_file(const WCHAR* filename, const std::vector<uint8_t>& bytes) {
+  TempFile file;
+  Status status = file.open(filename);
+  return status != Ok ? status : file.commit(bytes);
+}
+
+Status write_stream(IStream* stream, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ULONG chunk = static_cast<ULONG>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    ULONG written = 0;
+    if (FAILED(stream->Write(bytes.data() + done, chunk, &written)) || written == 0) return Win32Error;
+    done += written;
+  }
+  return Ok;
+}
 
 Status decode_frame(ImageData& image, UINT frame) {
   if (!image.source || !image.codec) return InvalidParameter;
@@ -349,6 +458,8 @@ Status WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const C
                                   const EncoderParameters* encoderParams) {
   return guarded([&] {
     if (!filename) return InvalidParameter;
+    if (opens_multiframe(image, clsidEncoder, encoderParams))
+      return begin_multiframe(*impl(image), *find_encoder(clsidEncoder), encoderParams, filename, nullptr);
     std::vector<uint8_t> bytes;
     Status status = encode(image, clsidEncoder, encoderParams, &bytes);
     return status != Ok ? status : write_file(filename, bytes);
@@ -359,17 +470,11 @@ Status WINAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const CLSID
                                     const EncoderParameters* encoderParams) {
   return guarded([&] {
     if (!stream) return InvalidParameter;
+    if (opens_multiframe(image, clsidEncoder, encoderParams))
+      return begin_multiframe(*impl(image), *find_encoder(clsidEncoder), encoderParams, nullptr, stream);
     std::vector<uint8_t> bytes;
     Status status = encode(image, clsidEncoder, encoderParams, &bytes);
-    if (status != Ok) return status;
-    size_t done = 0;
-    while (done < bytes.size()) {
-      ULONG chunk = static_cast<ULONG>(std::min<size_t>(bytes.size() - done, 1u << 30));
-      ULONG written = 0;
-      if (FAILED(stream->Write(bytes.data() + done, chunk, &written)) || written == 0) return Win32Error;
-      done += written;
-    }
-    return Ok;
+    return status != Ok ? status : write_stream(stream, bytes);
   });
 }
 

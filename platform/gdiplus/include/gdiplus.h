@@ -146,6 +146,18 @@ ZX_API Status WINAPI GdipImageGetFrameDimensionsList(GpImage* image, GUID* dimen
 ZX_API Status WINAPI GdipImageGetFrameCount(GpImage* image, const GUID* dimensionID, UINT* count);
 ZX_API Status WINAPI GdipImageSelectActiveFrame(GpImage* image, const GUID* dimensionID, UINT frameIndex);
 
+// --- property items ---
+// An image's metadata items (a decoded GIF's frame delays, loop count, palette...). The size of an
+// item is sizeof(PropertyItem) plus its value bytes; GdipGetPropertyItem writes the header and the
+// value into one caller block of that size (InsufficientBuffer when it is shorter). Unknown ids:
+// PropertyNotFound. GdipSetPropertyItem adds the item or replaces the one with its id (value copied).
+ZX_API Status WINAPI GdipGetPropertyCount(GpImage* image, UINT* numOfProperty);
+ZX_API Status WINAPI GdipGetPropertyIdList(GpImage* image, UINT numOfProperty, PROPID* list);
+ZX_API Status WINAPI GdipGetPropertyItemSize(GpImage* image, PROPID propId, UINT* size);
+ZX_API Status WINAPI GdipGetPropertyItem(GpImage* image, PROPID propId, UINT propSize, PropertyItem* buffer);
+ZX_API Status WINAPI GdipSetPropertyItem(GpImage* image, const PropertyItem* item);
+ZX_API Status WINAPI GdipRemovePropertyItem(GpImage* image, PROPID propId);
+
 // --- GDI bridges ---
 // Partly transparent pixels are composed over background (ARGB; its alpha is ignored).
 ZX_API Status WINAPI GdipCreateHBITMAPFromBitmap(GpBitmap* bitmap, HBITMAP* hbmReturn, ARGB background);
@@ -168,6 +180,20 @@ ZX_API Status WINAPI GdipSaveImageToFile(GpImage* image, const WCHAR* filename, 
                                           const EncoderParameters* encoderParams);
 ZX_API Status WINAPI GdipSaveImageToStream(GpImage* image, IStream* stream, const CLSID* clsidEncoder,
                                             const EncoderParameters* encoderParams);
+// Multi-frame files (GIF, TIFF). A save whose EncoderSaveFlag is EncoderValueMultiFrame opens a
+// file on the image instead of writing it: the image is its first frame, and a file target must be
+// creatable then (its errors are reported by that save). Each frame is encoded when it is added:
+// GdipSaveAddImage adds newImage (its active frame), GdipSaveAdd the image's own active frame, each
+// with the save flag naming the format's frame dimension (FrameDimensionTime for GIF, Page for
+// TIFF) and its own Compression and ColorDepth parameters. GdipSaveAdd with EncoderValueFlush
+// writes the whole file (or the stream) and closes it. A GIF frame carries the delay of its
+// FrameDelay property; any frame that is not indexed is reduced to the halftone palette, a
+// fully transparent pixel becoming the transparent index. Without an open file: WrongState. Any
+// failing SaveAdd or SaveAddImage abandons the file: nothing is written and the image holds no file
+// any more. A file never flushed is never written. The save flag of a format without multi-frame
+// files (JPEG, PNG, BMP) is ignored.
+ZX_API Status WINAPI GdipSaveAdd(GpImage* image, const EncoderParameters* encoderParams);
+ZX_API Status WINAPI GdipSaveAddImage(GpImage* image, GpImage* newImage, const EncoderParameters* encoderParams);
 }
 }  // namespace DllExports
 
@@ -262,6 +288,29 @@ class Image {
   Status SelectActiveFrame(const GUID* dimensionID, UINT frameIndex) {
     return SetStatus(DllExports::GdipImageSelectActiveFrame(m_native, dimensionID, frameIndex));
   }
+  Status SaveAdd(const EncoderParameters* params) { return SetStatus(DllExports::GdipSaveAdd(m_native, params)); }
+  Status SaveAdd(Image* newImage, const EncoderParameters* params) {
+    if (!newImage) return SetStatus(InvalidParameter);
+    return SetStatus(DllExports::GdipSaveAddImage(m_native, newImage->m_native, params));
+  }
+  UINT GetPropertyCount() {
+    UINT count = 0;
+    SetStatus(DllExports::GdipGetPropertyCount(m_native, &count));
+    return count;
+  }
+  Status GetPropertyIdList(UINT count, PROPID* list) {
+    return SetStatus(DllExports::GdipGetPropertyIdList(m_native, count, list));
+  }
+  UINT GetPropertyItemSize(PROPID id) {
+    UINT size = 0;
+    SetStatus(DllExports::GdipGetPropertyItemSize(m_native, id, &size));
+    return size;
+  }
+  Status GetPropertyItem(PROPID id, UINT size, PropertyItem* buffer) {
+    return SetStatus(DllExports::GdipGetPropertyItem(m_native, id, size, buffer));
+  }
+  Status SetPropertyItem(const PropertyItem* item) { return SetStatus(DllExports::GdipSetPropertyItem(m_native, item)); }
+  Status RemovePropertyItem(PROPID id) { return SetStatus(DllExports::GdipRemovePropertyItem(m_native, id)); }
   Status GetLastStatus() const {
     Status last = m_lastResult;
     m_lastResult = Ok;

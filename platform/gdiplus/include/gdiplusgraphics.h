@@ -66,6 +66,15 @@ enum ColorMatrixFlags : int32_t {
   ColorMatrixFlagsAltGray = 2
 };
 
+// The ink an output channel renders.
+enum ColorChannelFlags : int32_t {
+  ColorChannelFlagsC = 0,
+  ColorChannelFlagsM = 1,
+  ColorChannelFlagsY = 2,
+  ColorChannelFlagsK = 3,
+  ColorChannelFlagsLast = 4
+};
+
 // Row-vector convention: [r g b a 1] x m gives the new [r g b a 1], components in 0..1.
 struct ColorMatrix {
   REAL m[5][5];
@@ -152,6 +161,18 @@ ZX_API Status WINAPI GdipSetImageAttributesColorMatrix(GpImageAttributes* attrib
 // Without attributes, samples outside the image are transparent.
 ZX_API Status WINAPI GdipSetImageAttributesWrapMode(GpImageAttributes* attributes, WrapMode wrap, ARGB argb,
                                                      BOOL clamp);
+// Output channel: a bitmap is drawn as the grey image of one CMYK ink. Each source colour (after
+// the colour matrix) is separated through the output-channel profile, or our default CMYK profile
+// when none is set, and drawn as grey 255 - ink with its alpha kept. enable FALSE clears it.
+ZX_API Status WINAPI GdipSetImageAttributesOutputChannel(GpImageAttributes* attributes, ColorAdjustType type,
+                                                          BOOL enableFlag, ColorChannelFlags channelFlags);
+// The CMYK ICC profile output channels separate through, read and checked when it is set: a file
+// that cannot be read gives its file status (FileNotFound, AccessDenied, Win32Error), one that is
+// not a CMYK ICC profile InvalidParameter, and the attributes keep what they had. enable FALSE
+// returns to the default profile.
+ZX_API Status WINAPI GdipSetImageAttributesOutputChannelColorProfile(GpImageAttributes* attributes,
+                                                                      ColorAdjustType type, BOOL enableFlag,
+                                                                      const WCHAR* colorProfileFilename);
 
 // --- drawing images ---
 // The source rectangle (in srcUnit of the image) lands on the destination rectangle (world units);
@@ -276,6 +297,20 @@ class ImageAttributes : public LastStatus {
   Status ClearColorMatrix(ColorAdjustType type = ColorAdjustTypeDefault) {
     return SetStatus(DllExports::GdipSetImageAttributesColorMatrix(m_native, type, FALSE, nullptr, nullptr,
                                                                    ColorMatrixFlagsDefault));
+  }
+  Status SetOutputChannel(ColorChannelFlags channelFlags, ColorAdjustType type = ColorAdjustTypeDefault) {
+    return SetStatus(DllExports::GdipSetImageAttributesOutputChannel(m_native, type, TRUE, channelFlags));
+  }
+  Status ClearOutputChannel(ColorAdjustType type = ColorAdjustTypeDefault) {
+    return SetStatus(DllExports::GdipSetImageAttributesOutputChannel(m_native, type, FALSE, ColorChannelFlagsLast));
+  }
+  Status SetOutputChannelColorProfile(const WCHAR* colorProfileFilename,
+                                      ColorAdjustType type = ColorAdjustTypeDefault) {
+    return SetStatus(
+        DllExports::GdipSetImageAttributesOutputChannelColorProfile(m_native, type, TRUE, colorProfileFilename));
+  }
+  Status ClearOutputChannelColorProfile(ColorAdjustType type = ColorAdjustTypeDefault) {
+    return SetStatus(DllExports::GdipSetImageAttributesOutputChannelColorProfile(m_native, type, FALSE, nullptr));
   }
   // The SDK's default colour is opaque black.
   Status SetWrapMode(WrapMode wrap, const Color& color = Color(), BOOL clamp = FALSE) {

@@ -191,6 +191,33 @@ struct EncoderParameters {
   EncoderParameter Parameter[1];
 };
 
+// Property items (image metadata): PropertyItem::Value points at Length bytes of Type values.
+enum PropertyTagType : WORD {
+  PropertyTagTypeByte = 1,
+  PropertyTagTypeASCII = 2,
+  PropertyTagTypeShort = 3,
+  PropertyTagTypeLong = 4,
+  PropertyTagTypeRational = 5,
+  PropertyTagTypeUndefined = 7,
+  PropertyTagTypeSLONG = 9,
+  PropertyTagTypeSRational = 10
+};
+// The tags an animated GIF carries: per-frame delays in hundredths of a second (Long, one per
+// frame), the loop count (Short, 0 = forever), the global colour table (Byte, RGB triples), the
+// background colour index and the transparent index (Byte).
+inline constexpr PROPID PropertyTagFrameDelay = 0x5100;
+inline constexpr PROPID PropertyTagLoopCount = 0x5101;
+inline constexpr PROPID PropertyTagGlobalPalette = 0x5102;
+inline constexpr PROPID PropertyTagIndexBackground = 0x5103;
+inline constexpr PROPID PropertyTagIndexTransparent = 0x5104;
+
+struct PropertyItem {
+  PROPID id;
+  ULONG length;  // bytes at value
+  WORD type;
+  void* value;
+};
+
 struct ImageCodecInfo {
   CLSID Clsid;
   GUID FormatID;

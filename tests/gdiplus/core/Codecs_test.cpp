@@ -67,10 +67,36 @@ Status fake_encode(std::span<const zx::gdip::EncodeImage> frames, const zx::gdip
   return Ok;
 }
 
+// Frames of one size written one after another; the delays they carried are kept for the tests.
+std::vector<UINT> g_delays;
+class FakeFrames final : public zx::gdip::FrameWriter {
+ public:
+  Status add(const zx::gdip::EncodeImage& frame, const zx::gdip::EncodeOptions& options) override {
+    std::vector<uint8_t> one;
+    Status status = fake_encode(std::span(&frame, 1), options, one);
+    if (status != Ok || (!m_file.empty() && std::memcmp(one.data() + 4, m_file.data() + 4, 8) != 0)) return InvalidParameter;
+    if (m_file.empty()) m_file.assign(one.begin(), one.begin() + 16);
+    m_file.insert(m_file.end(), one.begin() + 16, one.end());
+    m_file[12] = uint8_t(++m_frames);
+    g_delays.push_back(frame.delay);
+    return Ok;
+  }
+  Status finish(std::vector<uint8_t>& out) override {
+    out = m_file;
+    return Ok;
+  }
+
+ private:
+  std::vector<uint8_t> m_file;
+  int m_frames = 0;
+};
+std::unique_ptr<zx::gdip::FrameWriter> fake_frames() { return std::make_unique<FakeFrames>(); }
+
 // Registered in two halves, as a decoder file and an encoder file would.
 ZX_REGISTER_CODEC(fake_decoder, {kFakeFormat, GUID_NULL, u"Fake Codec", u"image/x-zxfk", u"*.ZXF", fake_sniff,
                                  fake_decode, nullptr});
-ZX_REGISTER_CODEC(fake_encoder, {kFakeFormat, kFakeEncoder, nullptr, nullptr, nullptr, nullptr, nullptr, fake_encode});
+ZX_REGISTER_CODEC(fake_encoder, {kFakeFormat, kFakeEncoder, nullptr, nullptr, nullptr, nullptr, nullptr, fake_encode,
+                                 fake_frames, FrameDimensionTime});
 
 // "ZXMF", width, height: a picture without pixels of its own, as a metafile decoder reports one.
 constexpr GUID kFakeMetafile = {0x5A584D46, 0x0001, 0x0002, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -360,6 +386,82 @@ TEST(Encoding, FailedSaveLeavesNoFile) {
   Bitmap argb(1, 1, PixelFormat32bppARGB);
   EXPECT_EQ(argb.Save(dir.file("q.zxf").c_str(), &kFakeEncoder, &params), InvalidParameter);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+}
+
+TEST(Encoding, PropertyItemsAreKeptCopiedAndRemoved) {
+  Bitmap bmp(1, 1, PixelFormat32bppARGB);
+  LONG delays[2] = {5, 7};
+  PropertyItem item{PropertyTagFrameDelay, sizeof(delays), PropertyTagTypeLong, delays};
+  ASSERT_EQ(bmp.SetPropertyItem(&item), Ok);
+  delays[0] = 9;  // the value was copied
+  std::unique_ptr<Image> clone(bmp.Clone());
+  ASSERT_EQ(clone->GetPropertyCount(), 1u);
+  PROPID id = 0;
+  ASSERT_EQ(clone->GetPropertyIdList(1, &id), Ok);
+  EXPECT_EQ(id, PropertyTagFrameDelay);
+  const UINT size = clone->GetPropertyItemSize(id);
+  ASSERT_EQ(size, sizeof(PropertyItem) + 8);
+  std::vector<uint8_t> block(size);
+  auto* read = reinterpret_cast<PropertyItem*>(block.data());
+  EXPECT_EQ(clone->GetPropertyItem(id, size - 1, read), InsufficientBuffer);
+  ASSERT_EQ(clone->GetPropertyItem(id, size, read), Ok);
+  EXPECT_EQ(std::vector<LONG>(static_cast<LONG*>(read->value), static_cast<LONG*>(read->value) + 2),
+            (std::vector<LONG>{5, 7}));
+  EXPECT_EQ(bmp.RemovePropertyItem(id), Ok);
+  EXPECT_EQ(bmp.RemovePropertyItem(id), PropertyNotFound);
+  EXPECT_EQ(bmp.GetPropertyItemSize(id), 0u);
+  EXPECT_EQ(bmp.GetLastStatus(), PropertyNotFound);
+}
+
+// The save flag as the only parameter.
+struct SaveFlag {
+  ULONG value;
+  EncoderParameters params{1, {{EncoderSaveFlag, 1, EncoderParameterValueTypeLong, &value}}};
+  explicit SaveFlag(ULONG v) : value(v) {}
+};
+
+TEST(Encoding, MultiFrameFilesAreWrittenFrameByFrameAndOnlyWhenFlushed) {
+  TempDir dir;
+  Bitmap first(1, 1, PixelFormat32bppARGB), second(1, 1, PixelFormat32bppARGB);
+  first.SetPixel(0, 0, Color(0xFF000001));
+  second.SetPixel(0, 0, Color(0xFF000002));
+  LONG delay = 40;
+  PropertyItem item{PropertyTagFrameDelay, sizeof(delay), PropertyTagTypeLong, &delay};
+  second.SetPropertyItem(&item);
+  SaveFlag multi(EncoderValueMultiFrame), time(EncoderValueFrameDimensionTime), page(EncoderValueFrameDimensionPage),
+      flush(EncoderValueFlush);
+  EXPECT_EQ(first.SaveAdd(&flush.params), WrongState);  // no file open
+
+  // A wrong dimension abandons the file: nothing is written, and nothing stays open.
+  ASSERT_EQ(first.Save(dir.file("a.zxf").c_str(), &kFakeEncoder, &multi.params), Ok);
+  EXPECT_EQ(first.SaveAdd(&second, &page.params), InvalidParameter);
+  EXPECT_EQ(first.SaveAdd(&flush.params), WrongState);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+  // A folder that cannot be written to fails on the first frame.
+  EXPECT_EQ(first.Save(dir.file("missing/a.zxf").c_str(), &kFakeEncoder, &multi.params), FileNotFound);
+
+  g_delays.clear();
+  ASSERT_EQ(first.Save(dir.file("b.zxf").c_str(), &kFakeEncoder, &multi.params), Ok);
+  ASSERT_EQ(first.SaveAdd(&second, &time.params), Ok);
+  ASSERT_EQ(first.SaveAdd(&time.params), Ok);  // the image's own frame again
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+  ASSERT_EQ(first.SaveAdd(&flush.params), Ok);
+  EXPECT_EQ(g_delays, (std::vector<UINT>{0, 40, 0}));
+  Bitmap back(dir.file("b.zxf").c_str());
+  ASSERT_EQ(back.GetFrameCount(&FrameDimensionTime), 3u);
+  std::vector<ARGB> pixels;
+  for (UINT i = 0; i < 3; ++i) {
+    back.SelectActiveFrame(&FrameDimensionTime, i);
+    pixels.push_back(pixel(back, 0, 0));
+  }
+  EXPECT_EQ(pixels, (std::vector<ARGB>{0xFF000001, 0xFF000002, 0xFF000001}));
+
+  // A stream receives the file on the flush too; a format without multi-frame files saves at once.
+  MemoryStream stream;
+  ASSERT_EQ(first.Save(&stream, &kFakeEncoder, &multi.params), Ok);
+  EXPECT_TRUE(stream.bytes.empty());
+  ASSERT_EQ(first.SaveAdd(&flush.params), Ok);
+  EXPECT_EQ(stream.bytes.size(), 20u);
 }
 
 }  // namespace

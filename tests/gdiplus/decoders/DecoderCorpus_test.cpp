@@ -171,6 +171,19 @@ TEST(DecoderCorpus, GifFramesAfterTheFirstCompositeOverTheEarlierOnes) {
   ASSERT_EQ(third.status, Gdiplus::Ok);
   EXPECT_EQ(third.info.frameCount, 8u);
   EXPECT_NE(first.sink.pixels, third.sink.pixels);
+  // The animation's metadata as property items: a delay of 10 per frame, loop forever, the 16-colour
+  // global table, background and transparent index 15.
+  std::vector<std::pair<Gdiplus::PROPID, std::vector<uint8_t>>> items;
+  for (const PropertyData& p : third.info.properties) items.emplace_back(p.id, p.value.size() > 4 ? std::vector<uint8_t>{} : p.value);
+  const std::vector<uint8_t> ten = {10, 0, 0, 0};
+  EXPECT_EQ(third.info.properties.at(0).value.size(), 8u * 4u);
+  EXPECT_EQ(std::vector<uint8_t>(third.info.properties[0].value.end() - 4, third.info.properties[0].value.end()), ten);
+  EXPECT_EQ(items, (std::vector<std::pair<Gdiplus::PROPID, std::vector<uint8_t>>>{
+                       {Gdiplus::PropertyTagFrameDelay, {}},
+                       {Gdiplus::PropertyTagLoopCount, {0, 0}},
+                       {Gdiplus::PropertyTagGlobalPalette, {}},
+                       {Gdiplus::PropertyTagIndexBackground, {15}},
+                       {Gdiplus::PropertyTagIndexTransparent, {15}}}));
   DecodeResult beyond;
   decode_into(data, beyond, true, 8);
   EXPECT_EQ(beyond.status, Gdiplus::GenericError);

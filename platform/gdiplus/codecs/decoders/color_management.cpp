@@ -181,15 +181,14 @@ ColorTransform cmyk_to_srgb(std::span<const uint8_t> icc, bool inverted) {
 ColorTransform cmyk16_to_srgb(std::span<const uint8_t> icc) { return cmyk_transform(icc, TYPE_CMYK_16); }
 
 ColorTransform srgb_to_cmyk(std::span<const uint8_t> icc) {
-  Profile embedded = open_profile(icc);
-  cmsHPROFILE target = embedded.get();
-  if (target && cmsGetColorSpace(target) != cmsSigCmykData) target = nullptr;
-  if (!target) target = static_cast<cmsHPROFILE>(default_cmyk_profile());
+  Profile given = open_profile(icc);
+  if (!icc.empty() && (!given || cmsGetColorSpace(given.get()) != cmsSigCmykData)) return ColorTransform{};
+  cmsHPROFILE target = given ? given.get() : static_cast<cmsHPROFILE>(default_cmyk_profile());
   if (!target) return ColorTransform{};
   Profile srgb{cmsCreate_sRGBProfile()};
   if (!srgb) return ColorTransform{};
   return ColorTransform{cmsCreateTransform(srgb.get(), TYPE_BGRA_8, target, TYPE_CMYK_8, INTENT_PERCEPTUAL,
-                                           cmsFLAGS_BLACKPOINTCOMPENSATION)};
+                                           cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_NOCACHE)};
 }
 
 void* default_cmyk_profile() {

@@ -42,7 +42,10 @@ ColorTransform cmyk_to_srgb(std::span<const uint8_t> icc, bool inverted);
 // The same for 16-bit inks (TIFF), native byte order.
 ColorTransform cmyk16_to_srgb(std::span<const uint8_t> icc);
 
-// sRGB BGRA -> CMYK 8 (0 = no ink) through `icc`, or the default CMYK profile when `icc` is empty.
+// sRGB BGRA (alpha not used) -> CMYK 8 (0 = no ink) through the CMYK profile `icc`, or our default
+// CMYK profile when `icc` is empty. Empty when `icc` is given but is no CMYK ICC profile: a caller
+// that names a profile means that one. The transform keeps no pixel cache, so one object may serve
+// several threads at once.
 ColorTransform srgb_to_cmyk(std::span<const uint8_t> icc);
 
 // Our default CMYK profile as an lcms2 profile handle (cmsHPROFILE), built once on first use and

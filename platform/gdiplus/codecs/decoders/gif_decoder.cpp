@@ -1,5 +1,6 @@
 // Zentarix GDI+ layer — MIT licence.
-// The GIF decoder (giflib): one frame composited as a viewer shows it, plus the frame count.
+// The GIF decoder (giflib): one frame composited as a viewer shows it, the frame count and the
+// animation's property items; the next frame continues from the previous one's canvas.
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -63,6 +64,65 @@ bool skip_frame_data(GifFileType* gif) {
 
 bool sniff_gif(std::span<const uint8_t> head) { return starts_with(head, "GIF87a", 6) || starts_with(head, "GIF89a", 6); }
 
+constexpr GraphicsControlBlock kNoControl{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+
+// Where a decode stopped: the canvas as the next frame finds it (the decoded frame disposed of) and
+// the offset of the record that follows that frame's data. Decoding frame n + 1 continues from here,
+// so reading every frame of an animation in order costs one pass over the file, not n.
+struct GifProgress final : DecoderState {
+  size_t offset = 0;
+  UINT nextFrame = 0;
+  UINT frameCount = 0;
+  int64_t screenW = 0, screenH = 0;
+  std::vector<uint32_t> canvas;
+};
+
+// What a pass from the start collects for the image's property items.
+struct GifMetadata {
+  std::vector<uint32_t> delays;  // per frame, hundredths of a second
+  int loopCount = -1;            // from the NETSCAPE2.0 block, when there is one
+  int firstTransparent = -1;
+};
+
+template <class T>
+PropertyData property(Gdiplus::PROPID id, WORD type, const std::vector<T>& values) {
+  PropertyData p{id, type, std::vector<uint8_t>(values.size() * sizeof(T))};
+  if (!values.empty()) std::memcpy(p.value.data(), values.data(), p.value.size());
+  return p;
+}
+
+void report_properties(const GifFileType* g, const GifMetadata& meta, DecodedInfo& info) {
+  info.properties.push_back(property(Gdiplus::PropertyTagFrameDelay, Gdiplus::PropertyTagTypeLong, meta.delays));
+  if (meta.loopCount >= 0)
+    info.properties.push_back(property(Gdiplus::PropertyTagLoopCount, Gdiplus::PropertyTagTypeShort,
+                                       std::vector<uint16_t>{uint16_t(meta.loopCount)}));
+  if (const ColorMapObject* map = g->SColorMap) {
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < map->ColorCount; ++i) rgb.insert(rgb.end(), {map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue});
+    info.properties.push_back(property(Gdiplus::PropertyTagGlobalPalette, Gdiplus::PropertyTagTypeByte, rgb));
+    info.properties.push_back(property(Gdiplus::PropertyTagIndexBackground, Gdiplus::PropertyTagTypeByte,
+                                       std::vector<uint8_t>{uint8_t(g->SBackGroundColor)}));
+  }
+  if (meta.firstTransparent >= 0)
+    info.properties.push_back(property(Gdiplus::PropertyTagIndexTransparent, Gdiplus::PropertyTagTypeByte,
+                                       std::vector<uint8_t>{uint8_t(meta.firstTransparent)}));
+}
+
+// Reads an extension; updates the control block and the loop count. False when the data breaks.
+bool read_extension(GifFileType* g, GraphicsControlBlock& gcb, GifMetadata& meta) {
+  int code = 0;
+  GifByteType* ext = nullptr;
+  if (DGifGetExtension(g, &code, &ext) != GIF_OK) return false;
+  if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) DGifExtensionToGCB(ext[0], ext + 1, &gcb);
+  const bool loopBlock = code == APPLICATION_EXT_FUNC_CODE && ext && ext[0] == 11 &&
+                         (std::memcmp(ext + 1, "NETSCAPE2.0", 11) == 0 || std::memcmp(ext + 1, "ANIMEXTS1.0", 11) == 0);
+  while (ext) {
+    if (DGifGetExtensionNext(g, &ext) != GIF_OK) return false;
+    if (loopBlock && ext && ext[0] >= 3 && ext[1] == 1) meta.loopCount = ext[2] | ext[3] << 8;
+  }
+  return true;
+}
+
 Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, DecodeSink& sink, DecodedInfo& info) {
   info.rawFormat = Gdiplus::ImageFormatGIF;
   info.frameDimension = Gdiplus::FrameDimensionTime;
@@ -72,45 +132,53 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
   if (!gif) return Gdiplus::GenericError;
   GifFileType* g = gif.get();
 
+  // Continue from the previous decode when it stopped just before the wanted frame; otherwise read
+  // from the start, which also counts the frames and collects the metadata.
+  std::unique_ptr<GifProgress> progress;
+  if (options.state && *options.state && options.frameIndex > 0) {
+    auto* previous = dynamic_cast<GifProgress*>(options.state->get());
+    if (previous && previous->nextFrame == options.frameIndex && previous->offset <= data.size()) {
+      progress.reset(previous);
+      options.state->release();
+    }
+  }
+  if (options.state) options.state->reset();
+  const bool fromStart = !progress;
+  if (fromStart) progress = std::make_unique<GifProgress>();
+
   // The canvas is the logical screen, transparent where no frame has drawn (as viewers show it).
-  std::vector<uint32_t> canvas;
+  std::vector<uint32_t> canvas = std::move(progress->canvas);
   std::vector<uint32_t> saved;  // the canvas before a "restore to previous" frame
   std::vector<uint8_t> indices;
-  int64_t screen_w = g->SWidth, screen_h = g->SHeight;
-  GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
-  UINT frames = 0;
+  int64_t screen_w = fromStart ? g->SWidth : progress->screenW, screen_h = fromStart ? g->SHeight : progress->screenH;
+  GraphicsControlBlock gcb = kNoControl;
+  GifMetadata meta;
+  UINT frames = fromStart ? 0 : progress->nextFrame;
+  if (!fromStart) reader.pos = progress->offset;
   bool target_drawn = false;
 
   for (bool done = false; !done;) {
     GifRecordType record;
     if (DGifGetRecordType(g, &record) != GIF_OK) break;  // truncated: count what we have
     switch (record) {
-      case EXTENSION_RECORD_TYPE: {
-        int code = 0;
-        GifByteType* ext = nullptr;
-        if (DGifGetExtension(g, &code, &ext) != GIF_OK) {
-          done = true;
-          break;
-        }
-        if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) DGifExtensionToGCB(ext[0], ext + 1, &gcb);
-        while (ext) {
-          if (DGifGetExtensionNext(g, &ext) != GIF_OK) {
-            done = true;
-            break;
-          }
-        }
+      case EXTENSION_RECORD_TYPE:
+        if (!read_extension(g, gcb, meta)) done = true;
         break;
-      }
       case IMAGE_DESC_RECORD_TYPE: {
         if (DGifGetImageDesc(g) != GIF_OK) {
           done = true;
           break;
         }
         const GifImageDesc& d = g->Image;
-        if (frames > options.frameIndex || target_drawn) {
-          if (!skip_frame_data(g)) done = true;
-          else ++frames;
-          gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        if (frames == 0 && gcb.TransparentColor != NO_TRANSPARENT_COLOR) meta.firstTransparent = gcb.TransparentColor;
+        if (target_drawn) {  // counting the frames after the wanted one
+          if (!skip_frame_data(g)) {
+            done = true;
+            break;
+          }
+          meta.delays.push_back(uint32_t(std::max(gcb.DelayTime, 0)));
+          ++frames;
+          gcb = kNoControl;
           break;
         }
         if (frames == 0) {
@@ -130,6 +198,7 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
           done = true;  // an earlier frame is broken: the wanted one is never reached
           break;
         }
+        meta.delays.push_back(uint32_t(std::max(gcb.DelayTime, 0)));
         const ColorMapObject* map = d.ColorMap ? d.ColorMap : g->SColorMap;
         const int disposal = gcb.DisposalMode;
         if (disposal == DISPOSE_PREVIOUS) saved = canvas;
@@ -152,7 +221,15 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
         // A frame cut short still shows the rows that arrived, as viewers show a partial download.
         if (frames == options.frameIndex) {
           target_drawn = true;
-        } else if (disposal == DISPOSE_BACKGROUND) {
+          PixelView view;
+          if (Status st = allocate_argb(sink, screen_w, screen_h, &view); st != Gdiplus::Ok) return st;
+          for (int y = 0; y < view.height; ++y)
+            std::memcpy(view.row(y), canvas.data() + static_cast<size_t>(y) * view.width,
+                        static_cast<size_t>(view.width) * 4);
+          progress->offset = reader.pos;
+          progress->nextFrame = frames + 1;
+        }
+        if (disposal == DISPOSE_BACKGROUND) {
           // GIF89a's "restore to background": viewers clear the frame's area to transparent.
           for (int64_t y = std::max<int64_t>(d.Top, 0); y < std::min<int64_t>(int64_t{d.Top} + h, screen_h); ++y)
             for (int64_t x = std::max<int64_t>(d.Left, 0); x < std::min<int64_t>(int64_t{d.Left} + w, screen_w); ++x)
@@ -161,8 +238,13 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
           canvas.swap(saved);
         }
         ++frames;
-        if (!complete) done = true;
-        gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        if (!complete) {
+          done = true;
+          progress.reset();  // nothing follows a broken frame
+        } else if (target_drawn && !fromStart) {
+          done = true;  // the count is known: nothing more to read
+        }
+        gcb = kNoControl;
         break;
       }
       case TERMINATE_RECORD_TYPE:
@@ -172,12 +254,15 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
     }
   }
   if (!target_drawn) return Gdiplus::GenericError;
-  info.frameCount = frames;
-
-  PixelView view;
-  if (Status st = allocate_argb(sink, screen_w, screen_h, &view); st != Gdiplus::Ok) return st;
-  for (int y = 0; y < view.height; ++y)
-    std::memcpy(view.row(y), canvas.data() + static_cast<size_t>(y) * view.width, static_cast<size_t>(view.width) * 4);
+  info.frameCount = fromStart ? frames : progress ? progress->frameCount : frames;
+  if (fromStart) report_properties(g, meta, info);
+  if (progress && options.state && progress->nextFrame < info.frameCount) {
+    progress->frameCount = info.frameCount;
+    progress->screenW = screen_w;
+    progress->screenH = screen_h;
+    progress->canvas = std::move(canvas);
+    *options.state = std::move(progress);
+  }
   return Gdiplus::Ok;
 }
 

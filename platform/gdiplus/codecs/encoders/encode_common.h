@@ -36,4 +36,14 @@ inline uint32_t dpi_to_ppm(float dpi) {
   return ppm > 2147483647.0 ? 0 : static_cast<uint32_t>(ppm);
 }
 
+// Every frame through a frame writer, then the whole file: how a multi-frame encoder serves the
+// single call that hands it all its frames at once.
+inline Gdiplus::Status write_frames(FrameWriter& writer, std::span<const EncodeImage> frames,
+                                    const EncodeOptions& options, std::vector<uint8_t>& out) {
+  if (frames.empty()) return Gdiplus::InvalidParameter;
+  for (const EncodeImage& frame : frames)
+    if (Gdiplus::Status st = writer.add(frame, options); st != Gdiplus::Ok) return st;
+  return writer.finish(out);
+}
+
 }  // namespace zx::gdip::encoders

@@ -1,5 +1,5 @@
 // Zentarix GDI+ layer — MIT licence.
-// The TIFF encoder (libtiff client I/O into memory): bilevel, palette, RGB and RGBA pages.
+// The TIFF encoder (libtiff client I/O into memory): bilevel, palette, RGB and RGBA pages, one or many.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -145,8 +145,27 @@ uint16_t tiff_compression(long value, const Layout& layout, bool* ok) {
   }
 }
 
-Status encode_tiff(std::span<const EncodeImage> frames, const EncodeOptions& options, std::vector<uint8_t>& out) {
-  const EncodeImage* img = first_frame(frames);
+// Writes pages one after another into a TIFF held in memory; each page is a directory of its own,
+// in its own layout and compression. The pages of a multi-page file are marked as pages of one
+// document (SubfileType page).
+class TiffWriter final : public FrameWriter {
+ public:
+  explicit TiffWriter(bool multiPage) : m_multiPage(multiPage) {}
+  Status add(const EncodeImage& frame, const EncodeOptions& options) override;
+  Status finish(std::vector<uint8_t>& out) override;
+
+ private:
+  Status failure() const { return m_mem.outOfMemory ? Status::OutOfMemory : Status::GenericError; }
+
+  bool m_multiPage;
+  std::vector<uint8_t> m_file;
+  MemFile m_mem{&m_file};
+  OptionsHandle m_opts;
+  TiffHandle m_tiff;
+};
+
+Status TiffWriter::add(const EncodeImage& frame, const EncodeOptions& options) {
+  const EncodeImage* img = first_frame(std::span<const EncodeImage>(&frame, 1));
   if (img == nullptr) return Status::InvalidParameter;
   const PixelView& v = img->pixels;
   const UINT colours = Gdiplus::IsIndexedPixelFormat(v.format) ? usable_palette_count(*img) : 0;
@@ -157,17 +176,16 @@ Status encode_tiff(std::span<const EncodeImage> frames, const EncodeOptions& opt
   if (!compressionOk) return Status::InvalidParameter;
 
   try {
-    std::vector<uint8_t> file;
-    MemFile mem{&file};
-    OptionsHandle opts;
-    if (opts.opts == nullptr) return Status::OutOfMemory;
-    TIFFOpenOptionsSetErrorHandlerExtR(opts.opts, quiet, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(opts.opts, quiet, nullptr);
-    TiffHandle tiff;
-    tiff.tif = TIFFClientOpenExt("memory", "w", &mem, mem_read, mem_write, mem_seek, mem_close, mem_size, mem_map,
-                                 mem_unmap, opts.opts);
-    if (tiff.tif == nullptr) return mem.outOfMemory ? Status::OutOfMemory : Status::GenericError;
-    TIFF* t = tiff.tif;
+    if (m_tiff.tif == nullptr) {
+      if (m_opts.opts == nullptr) return Status::OutOfMemory;
+      TIFFOpenOptionsSetErrorHandlerExtR(m_opts.opts, quiet, nullptr);
+      TIFFOpenOptionsSetWarningHandlerExtR(m_opts.opts, quiet, nullptr);
+      m_tiff.tif = TIFFClientOpenExt("memory", "w", &m_mem, mem_read, mem_write, mem_seek, mem_close, mem_size, mem_map,
+                                     mem_unmap, m_opts.opts);
+      if (m_tiff.tif == nullptr) return failure();
+    }
+    TIFF* t = m_tiff.tif;
+    if (m_multiPage) TIFFSetField(t, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(v.width));
     TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(v.height));
     TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, layout.bitsPerSample);
@@ -204,25 +222,40 @@ Status encode_tiff(std::span<const EncodeImage> frames, const EncodeOptions& opt
         std::memcpy(row.data(), v.row(y), packedBytes);  // libtiff may modify the row it is given
       else
         convert_row(v, y, layout.kind, row.data());
-      if (TIFFWriteScanline(t, row.data(), uint32_t(y), 0) != 1)
-        return mem.outOfMemory ? Status::OutOfMemory : Status::GenericError;
+      if (TIFFWriteScanline(t, row.data(), uint32_t(y), 0) != 1) return failure();
     }
-    if (!TIFFWriteDirectory(t)) return mem.outOfMemory ? Status::OutOfMemory : Status::GenericError;
-    TIFFClose(tiff.tif);
-    tiff.tif = nullptr;
-    if (mem.outOfMemory) return Status::OutOfMemory;
-    out.insert(out.end(), file.begin(), file.end());
+    if (!TIFFWriteDirectory(t)) return failure();
   } catch (const std::bad_alloc&) {
     return Status::OutOfMemory;
   }
   return Status::Ok;
 }
 
+Status TiffWriter::finish(std::vector<uint8_t>& out) {
+  if (m_tiff.tif == nullptr) return Status::InvalidParameter;
+  TIFFClose(m_tiff.tif);
+  m_tiff.tif = nullptr;
+  if (m_mem.outOfMemory) return Status::OutOfMemory;
+  try {
+    out.insert(out.end(), m_file.begin(), m_file.end());
+  } catch (const std::bad_alloc&) {
+    return Status::OutOfMemory;
+  }
+  return Status::Ok;
+}
+
+Status encode_tiff(std::span<const EncodeImage> frames, const EncodeOptions& options, std::vector<uint8_t>& out) {
+  TiffWriter writer(frames.size() > 1);
+  return write_frames(writer, frames, options, out);
+}
+
+std::unique_ptr<FrameWriter> make_tiff_pages() { return std::unique_ptr<FrameWriter>(new (std::nothrow) TiffWriter(true)); }
+
 }  // namespace
 
 ZX_REGISTER_CODEC(tiff_encoder, CodecEntry{Gdiplus::ImageFormatTIFF,
                                            {0x557CF405, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}},
                                            u"Built-in TIFF Codec", u"image/tiff", u"*.TIF;*.TIFF", nullptr, nullptr,
-                                           encode_tiff});
+                                           encode_tiff, make_tiff_pages, Gdiplus::FrameDimensionPage});
 
 }  // namespace zx::gdip::encoders

@@ -1,0 +1,1 @@
+' Nothing: the host's start-up and shut-down alone.
