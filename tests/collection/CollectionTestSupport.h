@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "LoadTestSupport.h"
+#include "RasterTestSupport.h"
 #include "TestRegistry.h"
 
 namespace zx::test {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "ExternalEffects.h"
-#include "LoadTestSupport.h"
+#include "RasterTestSupport.h"
 #include "TransformTestSupport.h"
 
 namespace zx::test {

@@ -6,6 +6,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <random>
 #include <set>
 #include <vector>
@@ -67,62 +69,42 @@ TEST(Luminance, TruncatesTheDoubleSum) {
   EXPECT_EQ(luminance(0, 0, 255), 29);  // 29.07
 }
 
-TEST(Binarize, RowBytesFollowTheAlignment) {
-  EXPECT_EQ(bilevel_row_bytes(1, 32), 4u);
-  EXPECT_EQ(bilevel_row_bytes(33, 32), 8u);
-  EXPECT_EQ(bilevel_row_bytes(9, 8), 2u);
-  EXPECT_EQ(bilevel_row_bytes(8, 8), 1u);
+// The bilevel rows a binarization writes, in hex ("5a..." where nothing was written; the buffer
+// starts filled with 0x5A), or "refused".
+std::string binarized(const Image& img, int threshold, DitherMode mode, bool inverted, int align = 32) {
+  Bilevel out(img.w, img.h, align);
+  if (binarize_argb32(img.view(), out.view(), uint8_t(threshold), mode, inverted) != ReduceStatus::Ok) return "refused";
+  std::string text;
+  char hex[3];
+  for (uint8_t b : out.bits) text += (std::snprintf(hex, sizeof hex, "%02x", b), hex);
+  return text;
 }
 
-TEST(Binarize, ThresholdZeroMakesEveryPixelWhiteAndLeavesPaddingZero) {
-  Image img(5, 3, 0xFF000000u);
-  img.set(2, 1, 0x00123456u);
-  Bilevel out(5, 3);
-  ASSERT_EQ(binarize_argb32(img.view(), out.view(), 0, DitherMode::Threshold, false), ReduceStatus::Ok);
-  for (int y = 0; y < 3; ++y) {
-    EXPECT_EQ(out.bits[y * 4], 0xF8) << y;
-    EXPECT_EQ(out.bits[y * 4 + 1], 0);
-    EXPECT_EQ(out.bits[y * 4 + 3], 0);
-  }
+Image row(std::vector<uint32_t> argb) {
+  Image img(int(argb.size()), 1);
+  for (size_t x = 0; x < argb.size(); ++x) img.set(int(x), 0, argb[x]);
+  return img;
 }
 
-TEST(Binarize, Threshold255KeepsOnlyLuminance255) {
-  Image img(3, 1);
-  img.set(0, 0, 0xFFFFFFFFu);
-  img.set(1, 0, 0xFFFEFFFFu);
-  img.set(2, 0, 0xFFFFFFFFu);
-  Bilevel out(3, 1);
-  ASSERT_EQ(binarize_argb32(img.view(), out.view(), 255, DitherMode::Threshold, false), ReduceStatus::Ok);
-  EXPECT_EQ(out.bits[0], 0xA0);
-}
-
-TEST(Binarize, InvertedWhiteImageHasNoPixelBitsSet) {
-  Image img(32, 2, 0xFFFFFFFFu);
-  Bilevel out(32, 2);
-  ASSERT_EQ(binarize_argb32(img.view(), out.view(), 128, DitherMode::Threshold, true), ReduceStatus::Ok);
-  EXPECT_EQ(std::count(out.bits.begin(), out.bits.end(), 0), 8);
-  // A black pixel in an inverted image keeps its bit, and padding stays filled.
-  Image dark(3, 1, 0xFF000000u);
-  Bilevel inv(3, 1);
-  ASSERT_EQ(binarize_argb32(dark.view(), inv.view(), 128, DitherMode::Threshold, true), ReduceStatus::Ok);
-  EXPECT_EQ(inv.bits, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST(Binarize, OrderedLuminance128WhitensMatrixCellsUpTo128) {
-  Image img(8, 8, 0xFF818080u);  // (129,128,128): luminance exactly 128
-  Bilevel out(8, 8);
-  ASSERT_EQ(binarize_argb32(img.view(), out.view(), 0, DitherMode::Ordered, false), ReduceStatus::Ok);
-  // Table column x mod 4, row y mod 4 (the matrix's row index is x): 1 = matrix value <= 128.
-  const int white[4][4] = {{1, 1, 1, 0}, {0, 1, 0, 1}, {1, 0, 1, 0}, {0, 1, 0, 1}};  // [x%4][y%4]
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(out.bit(x, y), white[x % 4][y % 4] == 1) << x << "," << y;
-  EXPECT_EQ(out.count_set(), 36);  // 9 of every 16
-  // Grey 128 computes to luminance 127 and loses the cell with value 128.
-  Image grey(4, 4, 0xFF808080u);
-  Bilevel g(4, 4);
-  ASSERT_EQ(binarize_argb32(grey.view(), g.view(), 0, DitherMode::Ordered, false), ReduceStatus::Ok);
-  EXPECT_FALSE(g.bit(0, 1));
-  EXPECT_EQ(g.count_set(), 8);
+TEST(Binarize, ThresholdsInversionAlignmentAndTheOrderedMatrix) {
+  EXPECT_EQ(bilevel_row_bytes(1, 32) * 1000 + bilevel_row_bytes(33, 32) * 100 + bilevel_row_bytes(9, 8) * 10 +
+                bilevel_row_bytes(8, 8),
+            4821u);
+  Image withClear(5, 2, 0xFF000000u);
+  withClear.set(2, 1, 0x00123456u);
+  const Image grey128(4, 4, 0xFF818080u), grey127(4, 4, 0xFF808080u);  // luminance 128 and 127
+  const std::pair<std::string, std::string> cases[] = {
+      {binarized(withClear, 0, DitherMode::Threshold, false), "f8000000f8000000"},  // padding zero
+      {binarized(row({0xFFFFFFFFu, 0xFFFEFFFFu, 0xFFFFFFFFu}), 255, DitherMode::Threshold, false), "a0000000"},
+      {binarized(Image(32, 1, 0xFFFFFFFFu), 128, DitherMode::Threshold, true), "00000000"},
+      {binarized(Image(3, 1), 128, DitherMode::Threshold, true), "ffffffff"},  // padding stays filled
+      {binarized(Image(9, 2, 0xFFFFFFFFu), 128, DitherMode::Threshold, false, 8), "ff80ff80"},
+      // Cells whose matrix value is at most the luminance are white; 127 loses the cell with 128.
+      {binarized(grey128, 0, DitherMode::Ordered, false), "a0000000d0000000a000000050000000"},
+      {binarized(grey127, 0, DitherMode::Ordered, false), "a000000050000000a000000050000000"},
+      {binarized(Image(4, 1), 128, DitherMode(3), false), "refused"},
+  };
+  for (const auto& [got, want] : cases) EXPECT_EQ(got, want) << &want - &cases[0].second;
 }
 
 namespace {
@@ -151,31 +133,15 @@ int reference_diffusion_whites(int w, int h, int lum, int threshold) {
 
 }  // namespace
 
-TEST(Binarize, ErrorDiffusionOfLuminance64WhitensAboutOneInFour) {
+TEST(Binarize, ErrorDiffusionMatchesAPlainRestatement) {
   ASSERT_EQ(luminance(65, 64, 64), 64);
   Image img(16, 16, 0xFF414040u);
   Bilevel out(16, 16);
   ASSERT_EQ(binarize_argb32(img.view(), out.view(), 128, DitherMode::ErrorDiffusion, false), ReduceStatus::Ok);
-  const int whites = out.count_set();
-  EXPECT_EQ(whites, reference_diffusion_whites(16, 16, 64, 128));
-  EXPECT_NEAR(whites, 64, 8);
+  EXPECT_EQ(out.count_set(), reference_diffusion_whites(16, 16, 64, 128));
+  EXPECT_NEAR(out.count_set(), 64, 8);
   // The first row never gathers enough error to reach 128: 64, 92, 104, 109, ... all black.
   for (int x = 0; x < 4; ++x) EXPECT_FALSE(out.bit(x, 0));
-}
-
-TEST(Binarize, WbmpAlignmentPacksRowsToBytes) {
-  Image img(9, 2, 0xFFFFFFFFu);
-  Bilevel out(9, 2, 8);
-  ASSERT_EQ(out.stride, 2u);
-  ASSERT_EQ(binarize_argb32(img.view(), out.view(), 128, DitherMode::Threshold, false), ReduceStatus::Ok);
-  EXPECT_EQ(out.bits, (std::vector<uint8_t>{0xFF, 0x80, 0xFF, 0x80}));
-}
-
-TEST(Binarize, UnknownModeIsRefusedAndWritesNothing) {
-  Image img(4, 1);
-  Bilevel out(4, 1);
-  EXPECT_EQ(binarize_argb32(img.view(), out.view(), 128, DitherMode(3), false), ReduceStatus::InvalidParameter);
-  EXPECT_EQ(out.bits[0], 0x5A);
 }
 
 TEST(OctreePalette, FewerColoursThanTheMaximumAreKeptExactly) {

@@ -1,10 +1,10 @@
 // Zentarix — MIT licence.
-// EncoderBMP, EncoderPNG and EncoderJPEG: the files they write, read back by independent decoders.
+// The encoder classes' files, read back by independent decoders and compared whole, and their
+// refusals with the record they leave.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <set>
+#include <cstdio>
+#include <thread>
 
 #include "EncoderTestSupport.h"
 #include "ImageReaders.h"
@@ -13,360 +13,190 @@ namespace zx::test {
 namespace {
 
 // Grey (129, 128, 128) has luminance 128; (128, 128, 128) computes to 127.99999999999999 and is 127.
-constexpr uint32_t kLum128 = 0xFF818080u;
-constexpr uint32_t kLum127 = 0xFF808080u;
+constexpr uint32_t L128 = 0xFF818080u, L127 = 0xFF808080u, W = 0xFFFFFFFFu, K = 0xFF000000u;
 
-std::u16string gdiplus_message(const char16_t* object, int status, const char16_t* statusText) {
-  return std::u16string(u"GDI+ error occured in DoEncode method of the ") + object +
-         u" object. If you get this error, please contact " + ZX_SUPPORT_ADDRESS_TEXT + u". Error message: " +
-         statusText + u" GDI+ status code " + to_utf16(std::to_string(status).c_str());
-}
-
-// ---- BMP -------------------------------------------------------------------------------------------
-
-TEST(EncoderBMP, WithoutOptionsWritesA24BitFileAtNinetySixDpiDroppingAlpha) {
-  Image image = solid(5, 3, 0x80112233u);
-  image.set(4, 2, 0xFFA0B0C0u);
-  ComPtr<IDictionary> store = make_store();
-  const Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.setOptions, S_OK);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.width, 5);
-  EXPECT_EQ(d.height, 3);
-  EXPECT_EQ(d.bitsPerPixel, 24);
-  EXPECT_EQ(d.at(0, 0), 0xFF112233u);  // colour kept, alpha dropped (no background given)
-  EXPECT_EQ(d.at(4, 2), 0xFFA0B0C0u);
-  EXPECT_NEAR(d.dpiX, 96.0, 0.05);
-  EXPECT_NEAR(d.dpiY, 96.0, 0.05);
-  // Reading the options added nothing to the store.
-  EXPECT_EQ(store_count(store.get()), 0);
-}
-
-TEST(EncoderBMP, ThirtyTwoBitsKeepEveryChannel) {
-  Image image = solid(2, 2, 0x7F102030u);
-  image.set(1, 1, 0xFFFFFFFFu);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"ColorDepth", 32);
-  const Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.bitsPerPixel, 32);
-  EXPECT_EQ(d.at(0, 0) & 0xFFFFFF, 0x102030u);
-  EXPECT_EQ(d.at(1, 1) & 0xFFFFFF, 0xFFFFFFu);
-}
-
-TEST(EncoderBMP, OneBitUsesBlackWhitePaletteAndThresholdOneTwentyEightByDefault) {
-  Image image = solid(9, 2, kLum127);
-  image.set(0, 0, kLum128);
-  image.set(8, 1, kLum128);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"ColorDepth", 1);
-  const Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.bitsPerPixel, 1);
-  ASSERT_EQ(d.palette.size(), 2u);
-  EXPECT_EQ(d.palette[0], 0xFF000000u);
-  EXPECT_EQ(d.palette[1], 0xFFFFFFFFu);
-  EXPECT_EQ(d.indices[0], 1);       // luminance 128 >= 128: white
-  EXPECT_EQ(d.indices[1], 0);       // 127: black
-  EXPECT_EQ(d.indices[9 + 8], 1);   // last pixel of the second row, past the first byte
-  EXPECT_EQ(d.indices[9 + 7], 0);
-}
-
-TEST(EncoderBMP, OneBitInvertedAndOrderedDitherFollowTheirOptions) {
-  Image image = solid(4, 4, kLum128);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"ColorDepth", 1);
-  put_text(store.get(), u"DitherType", u"OrderedDither");
-  put_text(store.get(), u"BinarizeMethod", u"ErrorDiffusion");  // DitherType wins
-  Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  DecodedImage d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  // Matrix values <= 128 are white: (x mod 4) * 4 + (y mod 4) indexes 0 128 32 160 / 192 64 224 96 /
-  // 48 176 16 144 / 240 112 208 80.
-  const int white[4][4] = {{1, 1, 1, 0}, {0, 1, 0, 1}, {1, 0, 1, 0}, {0, 1, 0, 1}};  // [x][y]
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(d.indices[y * 4 + x], white[x][y]) << x << "," << y;
-
-  put_bool(store.get(), u"IsInverted", true);
-  e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(d.indices[y * 4 + x], 1 - white[x][y]) << x << "," << y;
-}
-
-TEST(EncoderBMP, EightBitsKeepFewColoursExactlyInAnOctreePalette) {
-  Image image = solid(6, 4, 0xFF0000FFu);
-  image.set(1, 0, 0xFFFF0000u);
-  image.set(2, 1, 0xFF00FF00u);
-  image.set(3, 2, 0xFF123456u);
-  image.set(5, 3, 0x00FEDCBAu);  // transparent: BMP marks nothing transparent
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"ColorDepth", 8);
-  const Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.bitsPerPixel, 8);
-  EXPECT_LE(d.palette.size(), 216u);  // PaletteColorsNumber defaults to 216 for BMP
-  EXPECT_EQ(d.at(0, 0), 0xFF0000FFu);
-  EXPECT_EQ(d.at(1, 0), 0xFFFF0000u);
-  EXPECT_EQ(d.at(2, 1), 0xFF00FF00u);
-  EXPECT_EQ(d.at(3, 2), 0xFF123456u);
-  // The octree is built over black, the index looked up from the raw colour: the nearest of the
-  // palette's colours to FEDCBA, which is none of the image's other colours exactly.
-  std::set<uint8_t> used(d.indices.begin(), d.indices.end());
-  EXPECT_LE(used.size(), 5u);
-}
-
-TEST(EncoderBMP, HalftonePaletteHasTwoHundredFiftySixEntries) {
-  Image image = solid(4, 4, 0xFF336699u);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"ColorDepth", 8);
-  put_text(store.get(), u"PaletteType", u"halftone");
-  const Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.setOptions, S_OK);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.palette.size(), 256u);
-  EXPECT_EQ(d.at(0, 0), 0xFF336699u);  // a colour of the 6 x 6 x 6 cube
-}
-
-TEST(EncoderBMP, ResolutionsComeFromTheStore) {
-  Image image = solid(3, 3, 0xFF000000u);
-  ComPtr<IDictionary> store = make_store();
-  put_double(store.get(), u"HorizontalResolution", 300);
-  put_text(store.get(), u"VerticalResolution", u"150");
-  for (LONG depth : {1, 8, 24, 32}) {
-    SCOPED_TRACE(depth);
-    put_long(store.get(), u"ColorDepth", depth);
-    const Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-    ASSERT_EQ(e.doEncode, S_OK);
-    const DecodedImage d = read_bmp(e.bytes);
-    ASSERT_TRUE(d.ok) << d.error;
-    EXPECT_EQ(d.bitsPerPixel, depth);
-    EXPECT_NEAR(d.dpiX, 300.0, 0.05);
-    EXPECT_NEAR(d.dpiY, 150.0, 0.05);
-  }
-}
-
-TEST(EncoderBMP, BackgroundFlattensBeforeTheConversionAndLeavesTheCallersPixels) {
-  Image image = solid(4, 1, 0x00FFFFFFu);  // transparent white
-  image.set(1, 0, 0x80FF0000u);            // half red
-  image.set(2, 0, 0x01FFFFFFu);            // alpha 1 counts as transparent
-  image.set(3, 0, 0xC0204060u);
-  const std::vector<uint8_t> before = image.bgra;
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"BackgroundColor", -16777216);  // opaque black
-  const Encoded e = encode(CLSID_EncoderBMP, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  EXPECT_EQ(image.bgra, before);
-  const DecodedImage d = read_bmp(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.at(0, 0), 0xFF000000u);
-  EXPECT_EQ(d.at(1, 0), 0xFF800000u);  // (127 * 0 + 255 * 128) / 255 = 128
-  EXPECT_EQ(d.at(2, 0), 0xFF000000u);
-  // 0xC0 = 192: (63 * 0 + c * 192) / 255 -> 0x20 -> 24, 0x40 -> 48, 0x60 -> 72.
-  EXPECT_EQ(d.at(3, 0), 0xFF183048u);
-
-  // Over white the same pixels give white where transparent.
-  put_long(store.get(), u"BackgroundColor", -1);
-  const Encoded w = encode(CLSID_EncoderBMP, store.get(), image);
-  const DecodedImage dw = read_bmp(w.bytes);
-  ASSERT_TRUE(dw.ok) << dw.error;
-  EXPECT_EQ(dw.at(0, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(dw.at(1, 0), 0xFFFF7F7Fu);  // (127 * 255 + 0 * 128) / 255 = 127
-}
-
-// ---- PNG -------------------------------------------------------------------------------------------
-
-TEST(EncoderPNG, WithoutOptionsWritesThirtyTwoBitsWithAlpha) {
-  Image image = solid(3, 2, 0x80112233u);
-  image.set(2, 1, 0x00000000u);
-  ComPtr<IDictionary> store = make_store();
-  const Encoded e = encode(CLSID_EncoderPNG, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_png(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.bitsPerPixel, 32);
-  EXPECT_FALSE(d.indexed);
-  EXPECT_EQ(d.at(0, 0), 0x80112233u);
-  EXPECT_EQ(d.at(2, 1) >> 24, 0u);
-  EXPECT_NEAR(d.dpiX, 96.0, 0.05);
-}
-
-TEST(EncoderPNG, EightBitsMarkPaletteEntriesOfTransparentPixels) {
-  Image image = solid(4, 2, 0xFF00FF00u);
-  image.set(0, 0, 0x00FF0000u);  // transparent red: its entry becomes transparent
-  image.set(1, 0, 0x01FF0000u);  // alpha 1: the same entry
-  image.set(2, 0, 0xFF0000FFu);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"ColorDepth", 8);
-  put_double(store.get(), u"HorizontalResolution", 300);
-  put_double(store.get(), u"VerticalResolution", 150);
-  Encoded e = encode(CLSID_EncoderPNG, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  DecodedImage d = read_png(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_TRUE(d.indexed);
-  EXPECT_EQ(d.bitsPerPixel, 8);
-  EXPECT_NEAR(d.dpiX, 300.0, 0.05);
-  EXPECT_NEAR(d.dpiY, 150.0, 0.05);
-  // The octree sees the transparent pixels over black, while their index is looked up from the raw
-  // red: the nearest entry is the (near) black the composite made, and it becomes transparent.
-  EXPECT_EQ(d.at(0, 0) >> 24, 0u);
-  EXPECT_LE(d.at(0, 0) & 0xFFFFFFu, 0x010000u);
-  EXPECT_EQ(d.indices[0], d.indices[1]);
-  EXPECT_EQ(d.at(2, 0), 0xFF0000FFu);
-  EXPECT_EQ(d.at(3, 1), 0xFF00FF00u);
-  const size_t transparent = std::count_if(d.palette.begin(), d.palette.end(), [](uint32_t c) { return c >> 24 == 0; });
-  EXPECT_EQ(transparent, 1u);
-
-  // IsTransparent False: no entry is transparent.
-  put_bool(store.get(), u"IsTransparent", false);
-  e = encode(CLSID_EncoderPNG, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  d = read_png(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.at(0, 0) >> 24, 0xFFu);
-  EXPECT_TRUE(std::all_of(d.palette.begin(), d.palette.end(), [](uint32_t c) { return c >> 24 == 0xFF; }));
-}
-
-TEST(EncoderPNG, BlackBackgroundMakesTransparentPixelsBlackWithAlphaZero) {
-  Image image = solid(3, 1, 0x00FFFFFFu);
-  image.set(1, 0, 0x80FF0000u);
-  image.set(2, 0, 0xFF0000FFu);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"BackgroundColor", -16777216);
-  const Encoded e = encode(CLSID_EncoderPNG, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_png(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.at(0, 0), 0x00000000u);
-  EXPECT_EQ(d.at(1, 0), 0xFF800000u);
-  EXPECT_EQ(d.at(2, 0), 0xFF0000FFu);
-}
-
-TEST(EncoderPNG, OneBitFileHasTheTwoEntryPalette) {
-  Image image = solid(3, 1, 0xFFFFFFFFu);
-  image.set(0, 0, 0xFF000000u);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"ColorDepth", 1);
-  const Encoded e = encode(CLSID_EncoderPNG, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  const DecodedImage d = read_png(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_TRUE(d.indexed);
-  EXPECT_EQ(d.bitsPerPixel, 1);
-  ASSERT_EQ(d.palette.size(), 2u);
-  EXPECT_EQ(d.palette[0], 0xFF000000u);
-  EXPECT_EQ(d.palette[1], 0xFFFFFFFFu);
-  EXPECT_EQ(d.indices, (std::vector<uint8_t>{0, 1, 1}));
-}
-
-// ---- JPEG ------------------------------------------------------------------------------------------
-
-Image gradient(int w, int h) {
-  Image image = solid(w, h, 0);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      image.set(x, y, 0xFF000000u | (x * 255 / (w - 1)) << 16 | (y * 255 / (h - 1)) << 8 | 0x40);
+Image pixels(std::vector<uint32_t> argb, int width = 0) {
+  Image image = solid(width ? width : int(argb.size()), width ? int(argb.size()) / width : 1, 0);
+  for (size_t i = 0; i < argb.size(); ++i) image.set(int(i) % image.width, int(i) / image.width, argb[i]);
   return image;
 }
 
+std::string hex(uint32_t v) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%08x", v);
+  return text;
+}
+
+// The file a save writes, described by its reader; or "hr source: message" when it is refused.
+std::string saved(REFCLSID clsid, std::string_view options, Image image, bool entries = true) {
+  ComPtr<IDictionary> store = store_of(options);
+  clear_error();
+  const Encoded e = encode(clsid, store.get(), image);
+  if (e.setOptions != S_OK || e.doEncode != S_OK) {
+    const ErrorRecord error = take_error();
+    return hex(uint32_t(FAILED(e.setOptions) ? e.setOptions : e.doEncode)) + (e.bytes.empty() ? " " : " (written) ") +
+           to_utf8(error.source) + ": " + to_utf8(error.description);
+  }
+  if (clsid == CLSID_EncoderTIFF) return describe(read_tiff(e.bytes));
+  return describe(clsid == CLSID_EncoderBMP ? read_bmp(e.bytes) : clsid == CLSID_EncoderPNG ? read_png(e.bytes)
+                                                                                              : read_gif(e.bytes),
+                  entries);
+}
+
+const std::string kAppeal = "If you have license from Unisys or don't care about it, you can enable it via EnableLZW "
+                            "property of the RasterObject. For more questions, contact us at " +
+                            to_utf8(ZX_SUPPORT_ADDRESS_TEXT);
+
+TEST(EncoderFiles, OptionsShapeTheFileExactly) {
+  const std::vector<uint32_t> dither(16, L128), flatten = {0x00FFFFFFu, 0x80FF0000u, 0x01FFFFFFu, 0xC0204060u};
+  const std::string none = "80004005 Zentarix.EncoderTIFF.1: Cannot use ", deep = " compression on images which has color depth > 1!";
+  const struct Case {
+    const CLSID& encoder;
+    const char* options;
+    Image image;
+    std::string want;
+    bool entries = true;
+  } cases[] = {
+      // BMP: 24 bits at 96 dpi by default, alpha dropped without a background.
+      {CLSID_EncoderBMP, "", pixels({0x80112233u, 0xFFA0B0C0u}), "2x1 24bpp 96x96dpi px ff112233 ffa0b0c0"},
+      {CLSID_EncoderBMP, "ColorDepth=32", pixels({0x7F102030u, W}), "2x1 32bpp 96x96dpi px 7f102030 ffffffff"},
+      {CLSID_EncoderBMP, "ColorDepth=1", pixels({L128, L127, L127, L127, L127, L127, L127, L127, L128}),
+       "9x1 1bpp 96x96dpi pal ff000000 ffffffff px ffffffff ff000000 ff000000 ff000000 ff000000 ff000000 ff000000 "
+       "ff000000 ffffffff"},
+      // The ordered matrix whitens cells up to 128; DitherType wins over BinarizeMethod.
+      {CLSID_EncoderBMP, "ColorDepth=1 DitherType=OrderedDither BinarizeMethod=ErrorDiffusion", pixels(dither, 4),
+       "4x4 1bpp 96x96dpi pal ff000000 ffffffff px ffffffff ff000000 ffffffff ff000000 ffffffff ffffffff ff000000 "
+       "ffffffff ffffffff ff000000 ffffffff ff000000 ff000000 ffffffff ff000000 ffffffff"},
+      {CLSID_EncoderBMP, "ColorDepth=1 DitherType=OrderedDither IsInverted=true", pixels(dither, 4),
+       "4x4 1bpp 96x96dpi pal ff000000 ffffffff px ff000000 ffffffff ff000000 ffffffff ff000000 ff000000 ffffffff "
+       "ff000000 ff000000 ffffffff ff000000 ffffffff ffffffff ff000000 ffffffff ff000000"},
+      {CLSID_EncoderBMP, "ColorDepth=8", pixels({0xFF0000FFu, 0xFFFF0000u, 0xFF00FF00u, 0xFF123456u}),
+       "4x1 8bpp 96x96dpi pal 216 px ff0000ff ffff0000 ff00ff00 ff123456", false},
+      {CLSID_EncoderBMP, "ColorDepth=8 PaletteType=halftone", pixels({0xFF336699u}), "1x1 8bpp 96x96dpi pal 256 px ff336699",
+       false},
+      {CLSID_EncoderBMP, "ColorDepth=1 HorizontalResolution=300.0 VerticalResolution='150'", pixels({K}),
+       "1x1 1bpp 300x150dpi pal ff000000 ffffffff px ff000000"},
+      {CLSID_EncoderBMP, "ColorDepth=8 HorizontalResolution=300.0 VerticalResolution='150'", pixels({K}),
+       "1x1 8bpp 300x150dpi pal 216 px ff000000", false},
+      {CLSID_EncoderBMP, "ColorDepth=32 HorizontalResolution=300.0 VerticalResolution='150'", pixels({K}),
+       "1x1 32bpp 300x150dpi px ff000000"},
+      // A background flattens before the conversion; alpha 1 counts as transparent.
+      {CLSID_EncoderBMP, "BackgroundColor=-16777216", pixels(flatten), "4x1 24bpp 96x96dpi px ff000000 ff800000 ff000000 ff183048"},
+      {CLSID_EncoderBMP, "BackgroundColor=-1", pixels(flatten), "4x1 24bpp 96x96dpi px ffffffff ffff7f7f ffffffff ff576f87"},
+      // PNG: 32 bits with alpha by default; palette entries of transparent pixels become transparent.
+      {CLSID_EncoderPNG, "", pixels({0x80112233u, 0}), "2x1 32bpp 96x96dpi px 80112233 00000000"},
+      {CLSID_EncoderPNG, "ColorDepth=8 HorizontalResolution=300 VerticalResolution=150",
+       pixels({0x00FF0000u, 0x01FF0000u, 0xFF0000FFu, 0xFF00FF00u}), "4x1 8bpp 300x150dpi pal 256 px 00010000 00010000 ff0000ff ff00ff00",
+       false},
+      {CLSID_EncoderPNG, "ColorDepth=8 IsTransparent=false", pixels({0x00FF0000u, 0x01FF0000u, 0xFF0000FFu, 0xFF00FF00u}),
+       "4x1 8bpp 96x96dpi pal 256 px ff010000 ff010000 ff0000ff ff00ff00", false},
+      {CLSID_EncoderPNG, "BackgroundColor=-16777216", pixels({0x00FFFFFFu, 0x80FF0000u, 0xFF0000FFu}),
+       "3x1 32bpp 96x96dpi px 00000000 ff800000 ff0000ff"},
+      {CLSID_EncoderPNG, "ColorDepth=1", pixels({K, W, W}), "3x1 1bpp 96x96dpi pal ff000000 ffffffff px ff000000 ffffffff ffffffff"},
+      // GIF: written only with LZW enabled, given as a number.
+      {CLSID_EncoderGIF, "", pixels({0xFF102030u}), "80004005 Zentarix.EncoderGIF.1: Cannot save GIF. LZW support is disabled! " + kAppeal},
+      {CLSID_EncoderGIF, "EnableLZW=true", pixels({0xFF102030u}),
+       "80070057 Zentarix.EncoderGIF.1: Cannot save to GIF: EnableLZW parameter has incorrect value!"},
+      {CLSID_EncoderGIF, "EnableLZW=1", pixels({0xFF102030u, 0xFF102030u}), "2x1 8bpp 0x0dpi pal 256 px ff102030 ff102030", false},
+      {CLSID_EncoderGIF, "EnableLZW=1 PaletteType=Octree PaletteColorsNumber=8", pixels({0x00FF0000u, 0x8000FF00u, 0xFF0000FFu}),
+       "3x1 3bpp 0x0dpi tr 0 pal 8 px clear ff008000 ff0000ff", false},
+      {CLSID_EncoderGIF, "EnableLZW=1 IsTransparent=false", pixels({0x00FF0000u, 0x8000FF00u, 0xFF0000FFu}),
+       "3x1 8bpp 0x0dpi pal 256 px ff000000 ff008000 ff0000ff", false},
+      {CLSID_EncoderGIF, "EnableLZW=1 PaletteType=Halftone PaletteColorsNumber=8", pixels({0x00FF0000u, 0x8000FF00u, 0xFF0000FFu}),
+       "3x1 8bpp 0x0dpi tr 9 pal 256 px clear ff00ff00 ff0000ff", false},
+      {CLSID_EncoderGIF, "EnableLZW=1 BackgroundColor=-16777216", pixels({0x00FF0000u, 0x8000FF00u, 0xFF0000FFu}),
+       "3x1 8bpp 0x0dpi tr 0 pal 256 px clear ff008000 ff0000ff", false},
+      // TIFF fields: photometric, samples, bits, compression, ink set, resolution unit. LZW by default,
+      // so refused without the gate in either colour space.
+      {CLSID_EncoderTIFF, "", pixels({K}), "80004005 Zentarix.EncoderTIFF.1: Cannot save TIFF with LZW compression: LZW support is disabled! " + kAppeal},
+      {CLSID_EncoderTIFF, "ColorSpace=CMYK", pixels({K}), "80004005 Zentarix.EncoderTIFF.1: Cannot save TIFF with LZW compression: LZW support is disabled! " + kAppeal},
+      {CLSID_EncoderTIFF, "CompressionType=None", pixels({0x80102030u, 0x80102030u}), "fields 2 4 8 1 0 2 96x96dpi rows 1020308010203080"},
+      {CLSID_EncoderTIFF, "CompressionType=CCITT3 ColorDepth=24", pixels({W}), none + "CCITT3" + deep},
+      {CLSID_EncoderTIFF, "CompressionType=CCITT4 ColorDepth=24", pixels({W}), none + "CCITT4" + deep},
+      {CLSID_EncoderTIFF, "CompressionType=RLE ColorDepth=8", pixels({W}), none + "RLE" + deep},
+      {CLSID_EncoderTIFF, "CompressionType=CCITT4 ColorDepth=1", pixels({W, K, W, W, W, W, W, W, W, W}),
+       "fields 1 1 1 4 0 2 96x96dpi rows bfc0"},
+      // CMYK without a profile: uncompressed, InkSet CMYK and no unit whatever depth and compression
+      // say; a transparent pixel is never drawn, so full ink.
+      {CLSID_EncoderTIFF, "ColorSpace=CMYK EnableLZW=1 ColorDepth=8 HorizontalResolution=300", pixels({W, K, 0x00FFFFFFu}),
+       "fields 5 4 8 1 1 0 300x96dpi rows 00000000b5b1afd9ffffffff"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(saved(c.encoder, c.options, c.image, c.entries), c.want) << c.options;
+}
+
+TEST(EncoderFiles, BackgroundLeavesTheCallersPixelsAndReadingAddsNothingToTheStore) {
+  Image image = pixels({0x00FFFFFFu, 0x80FF0000u});
+  const std::vector<uint8_t> before = image.bgra;
+  ComPtr<IDictionary> store = store_of("BackgroundColor=-16777216");
+  ASSERT_EQ(encode(CLSID_EncoderBMP, store.get(), image).doEncode, S_OK);
+  EXPECT_EQ(image.bgra, before);
+  EXPECT_EQ(store_count(store.get()), 1);
+}
+
+TEST(EncoderFiles, CmykProfileThatCannotBeOpenedIsRefusedWithMinusOne) {
+  for (const char* profile : {"/nonexistent/press.icc", ZX_CORPUS_DIR "/png/pngsuite_basn0g08.png"})
+    EXPECT_EQ(saved(CLSID_EncoderTIFF, "ColorSpace=CMYK CompressionType=None ICCProfileFilename=" + std::string(profile),
+                    pixels({K})),
+              "ffffffff Zentarix.EncoderTIFF.1: Error during color space convertation. Cannot open ICC profile. It is "
+              "possible such a profile does not exist or you try to use non-ICC profile file as profile.");
+}
+
+TEST(EncoderFiles, TwoCmykSavesAtOnceBothWriteTheWholeFile) {
+  Image image = solid(64, 48, 0xFF336699u);
+  for (int x = 0; x < 64; ++x) image.set(x, x % 48, 0xFF000000u | x << 18);
+  const auto save = [&] {
+    ComPtr<IDictionary> store = store_of("ColorSpace=CMYK CompressionType=None");
+    return encode(CLSID_EncoderTIFF, store.get(), image);
+  };
+  const Encoded alone = save();
+  EXPECT_EQ(read_tiff(alone.bytes).rows.size(), 64u * 48 * 4);
+  Encoded together[2];
+  std::thread other([&] { together[1] = save(); });
+  together[0] = save();
+  other.join();
+  for (const Encoded& result : together) EXPECT_EQ(result.bytes, alone.bytes);
+}
+
+// ---- JPEG: lossy, so compared by difference ----------------------------------------------------------
+
 int max_difference(const DecodedImage& d, const Image& image) {
   int worst = 0;
-  for (int y = 0; y < d.height; ++y)
-    for (int x = 0; x < d.width; ++x) {
-      const uint8_t* p = &image.bgra[(static_cast<size_t>(y) * image.width + x) * 4];
-      const uint32_t c = d.at(x, y);
-      worst = std::max({worst, std::abs(static_cast<int>((c >> 16) & 0xFF) - p[2]),
-                        std::abs(static_cast<int>((c >> 8) & 0xFF) - p[1]), std::abs(static_cast<int>(c & 0xFF) - p[0])});
-    }
+  for (int i = 0; i < d.width * d.height; ++i)
+    for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(int(d.pixels[size_t(i)] >> (8 * c) & 0xFF) - image.bgra[size_t(i) * 4 + size_t(c)]));
   return worst;
 }
 
-TEST(EncoderJPEG, QualityZeroAndHundredAreBothWrittenAndDiffer) {
-  Image image = gradient(32, 24);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"JPEGQuality", 100);
-  const Encoded best = encode(CLSID_EncoderJPEG, store.get(), image);
-  ASSERT_EQ(best.setOptions, S_OK);
-  ASSERT_EQ(best.doEncode, S_OK);
-  put_long(store.get(), u"JPEGQuality", 0);
-  const Encoded worst = encode(CLSID_EncoderJPEG, store.get(), image);
-  ASSERT_EQ(worst.setOptions, S_OK);
-  ASSERT_EQ(worst.doEncode, S_OK);
-  const DecodedImage b = read_jpeg(best.bytes), w = read_jpeg(worst.bytes);
-  ASSERT_TRUE(b.ok) << b.error;
-  ASSERT_TRUE(w.ok) << w.error;
-  EXPECT_EQ(b.width, 32);
-  EXPECT_EQ(b.height, 24);
-  EXPECT_EQ(b.jpegColourComponents, 3);
+TEST(EncoderJPEG, QualityResolutionAndBackgroundReachTheFile) {
+  Image image = solid(32, 24, 0);
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 32; ++x) image.set(x, y, 0xFF000000u | (x * 255 / 31) << 16 | (y * 255 / 23) << 8 | 0x40);
+  const auto jpeg = [&](const char* options, Image& img) {
+    ComPtr<IDictionary> store = store_of(options);
+    const Encoded e = encode(CLSID_EncoderJPEG, store.get(), img);
+    EXPECT_EQ(e.doEncode, S_OK) << options;
+    return e.bytes;
+  };
+  const std::vector<uint8_t> best = jpeg("JPEGQuality=100", image), worst = jpeg("JPEGQuality=0", image);
+  const DecodedImage b = read_jpeg(best), w = read_jpeg(worst);
+  EXPECT_EQ(describe(b).substr(0, 21), "32x24 24bpp 96x96dpi ");
   EXPECT_LE(max_difference(b, image), 6);
   EXPECT_GT(max_difference(w, image), max_difference(b, image));
-  EXPECT_LT(worst.bytes.size(), best.bytes.size());
-  EXPECT_NEAR(b.dpiX, 96, 0.5);
+  EXPECT_LT(worst.size(), best.size());
+  EXPECT_EQ(jpeg("JPEGQuality=100.9", image), best);  // truncated
+  for (const char* bad : {"JPEGQuality=101", "JPEGQuality=-1"})
+    EXPECT_EQ(saved(CLSID_EncoderJPEG, bad, image),
+              "80070057 Zentarix.EncoderJPEG.1: Cannot save to JPEG: JPEGQuality parameter has incorrect value!");
+
+  Image clear = solid(8, 8, 0x00FFFFFFu);  // alpha ignored: white stays, unless a background is given
+  const DecodedImage white = read_jpeg(jpeg("HorizontalResolution=300 VerticalResolution=150 JPEGQuality=100", clear));
+  EXPECT_EQ(describe(white).substr(0, 20), "8x8 24bpp 300x150dpi");
+  EXPECT_GE(white.at(3, 3) & 0xFF, 0xFDu);
+  const uint32_t blue = read_jpeg(jpeg("BackgroundColor=0xFF0000FF JPEGQuality=100", clear)).at(3, 3);
+  EXPECT_LE(blue >> 16 & 0xFF, 2u);
+  EXPECT_GE(blue & 0xFF, 0xFDu);
 }
 
-TEST(EncoderJPEG, FractionalQualityIsTruncatedAndOutOfRangeIsRefused) {
-  Image image = gradient(16, 16);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"JPEGQuality", 100);
-  const Encoded hundred = encode(CLSID_EncoderJPEG, store.get(), image);
-  put_double(store.get(), u"JPEGQuality", 100.9);
-  const Encoded truncated = encode(CLSID_EncoderJPEG, store.get(), image);
-  ASSERT_EQ(truncated.doEncode, S_OK);
-  EXPECT_EQ(truncated.bytes, hundred.bytes);
-
-  for (LONG bad : {101, -1}) {
-    SCOPED_TRACE(bad);
-    put_long(store.get(), u"JPEGQuality", bad);
-    clear_error();
-    const Encoded e = encode(CLSID_EncoderJPEG, store.get(), image);
-    EXPECT_EQ(e.setOptions, E_INVALIDARG);
-    const ErrorRecord error = take_error();
-    ASSERT_TRUE(error.present);
-    EXPECT_EQ(error.description, u"Cannot save to JPEG: JPEGQuality parameter has incorrect value!");
-    EXPECT_EQ(error.source, u"Zentarix.EncoderJPEG.1");
-    EXPECT_EQ(error.guid, IID_IEncoderJPEG);
-  }
-}
-
-TEST(EncoderJPEG, ResolutionAndBackgroundAreApplied) {
-  Image image = solid(8, 8, 0x00FFFFFFu);  // transparent white
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"HorizontalResolution", 300);
-  put_long(store.get(), u"VerticalResolution", 150);
-  put_long(store.get(), u"JPEGQuality", 100);
-  Encoded e = encode(CLSID_EncoderJPEG, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  DecodedImage d = read_jpeg(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.dpiX, 300);
-  EXPECT_EQ(d.dpiY, 150);
-  EXPECT_GE(d.at(3, 3) & 0xFF, 0xFDu);  // alpha ignored: the white colour stays
-
-  put_long(store.get(), u"BackgroundColor", 0xFF0000FF);  // opaque blue
-  e = encode(CLSID_EncoderJPEG, store.get(), image);
-  ASSERT_EQ(e.doEncode, S_OK);
-  d = read_jpeg(e.bytes);
-  ASSERT_TRUE(d.ok) << d.error;
-  const uint32_t c = d.at(3, 3);
-  EXPECT_LE((c >> 16) & 0xFF, 2u);
-  EXPECT_GE(c & 0xFF, 0xFDu);
-}
-
-// ---- shared behaviour ------------------------------------------------------------------------------
+// ---- what every encoder shares ---------------------------------------------------------------------
 
 TEST(Encoders, ReportTheirIdsAndAnswerErrorInfoOnlyForTheirOwnInterface) {
   const struct {
@@ -412,53 +242,41 @@ TEST(Encoders, AnotherPixelFormatIsRefusedAsNotImplementedAndWritesNothing) {
     const CLSID* clsid;
     const IID* iid;
     const char16_t* object;
-  } encoders[] = {{&CLSID_EncoderJPEG, &IID_IEncoderJPEG, u"EncoderJPEG"},
-                  {&CLSID_EncoderBMP, &IID_IEncoderBMP, u"EncoderBMP"},
-                  {&CLSID_EncoderPNG, &IID_IEncoderPNG, u"EncoderPNG"},
-                  {&CLSID_EncoderTIFF, &IID_IEncoderTIFF, u"EncoderTIFF"},
-                  {&CLSID_EncoderGIF, &IID_IEncoderGIF, u"EncoderGIF"},
-                  {&CLSID_EncoderSWF, &IID_IEncoderSWF, u"EncoderSWF"}};  // its JPEG branch
+  } encoders[] = {{&CLSID_EncoderJPEG, &IID_IEncoderJPEG, u"EncoderJPEG"}, {&CLSID_EncoderBMP, &IID_IEncoderBMP, u"EncoderBMP"},
+                  {&CLSID_EncoderPNG, &IID_IEncoderPNG, u"EncoderPNG"},    {&CLSID_EncoderTIFF, &IID_IEncoderTIFF, u"EncoderTIFF"},
+                  {&CLSID_EncoderGIF, &IID_IEncoderGIF, u"EncoderGIF"},    {&CLSID_EncoderSWF, &IID_IEncoderSWF, u"EncoderSWF"}};
+  const auto message = [](const char16_t* object, const char16_t* status) {
+    return std::u16string(u"GDI+ error occured in DoEncode method of the ") + object +
+           u" object. If you get this error, please contact " + ZX_SUPPORT_ADDRESS_TEXT + u". Error message: " + status;
+  };
   Image image = solid(2, 2, 0xFF000000u);
-  ComPtr<IDictionary> store = make_store();
-  put_long(store.get(), u"EnableLZW", 1);  // past the LZW gates
+  ComPtr<IDictionary> store = store_of("EnableLZW=1");  // past the LZW gates
   for (const auto& enc : encoders) {
     clear_error();
     const Encoded e = encode(*enc.clsid, store.get(), image, 0x21808);  // 24 bpp RGB
     EXPECT_EQ(e.doEncode, E_FAIL);
     EXPECT_TRUE(e.bytes.empty());
     const ErrorRecord error = take_error();
-    ASSERT_TRUE(error.present);
-    EXPECT_EQ(error.description, gdiplus_message(enc.object, 6, u"The method is not implemented in GDI+."));
+    EXPECT_EQ(error.description, message(enc.object, u"The method is not implemented in GDI+. GDI+ status code 6"));
     EXPECT_EQ(error.guid, *enc.iid);
     EXPECT_EQ(error.source, u"Zentarix." + std::u16string(enc.object) + u".1");
   }
-  // Null pixels are an invalid parameter, a null stream a null pointer.
+  // Null pixels are an invalid parameter, a null stream a null pointer; the stream is written at its
+  // current position.
   ComPtr<IImageEncoder> encoder = create_encoder(CLSID_EncoderBMP);
   ASSERT_EQ(encoder->SetOptions(store.get()), S_OK);
   ComPtr<IStream> stream;
   ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
   EXPECT_EQ(encoder->DoEncode(nullptr, 2, 2, 0x26200A, stream.get()), E_FAIL);
-  EXPECT_EQ(take_error().description, gdiplus_message(u"EncoderBMP", 2, u"Invalid parameter."));
+  EXPECT_EQ(take_error().description, message(u"EncoderBMP", u"Invalid parameter. GDI+ status code 2"));
   EXPECT_EQ(encoder->DoEncode(image.bgra.data(), 2, 2, 0x26200A, nullptr), E_POINTER);
   EXPECT_EQ(encoder->SetOptions(nullptr), E_INVALIDARG);
-}
-
-TEST(Encoders, WriteAtTheStreamsCurrentPosition) {
-  Image image = solid(2, 2, 0xFF445566u);
-  ComPtr<IDictionary> store = make_store();
-  ComPtr<IStream> stream;
-  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
-  ULONG written = 0;
-  ASSERT_EQ(stream->Write("HEAD", 4, &written), S_OK);
-  ComPtr<IImageEncoder> encoder = create_encoder(CLSID_EncoderBMP);
-  ASSERT_EQ(encoder->SetOptions(store.get()), S_OK);
+  ASSERT_EQ(stream->Write("HEAD", 4, nullptr), S_OK);
   ASSERT_EQ(encoder->DoEncode(image.bgra.data(), 2, 2, 0x26200A, stream.get()), S_OK);
   const std::vector<uint8_t> bytes = stream_bytes(stream.get());
-  ASSERT_GT(bytes.size(), 4u);
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "HEAD");
-  const DecodedImage d = read_bmp(std::vector<uint8_t>(bytes.begin() + 4, bytes.end()));
-  ASSERT_TRUE(d.ok) << d.error;
-  EXPECT_EQ(d.at(1, 1), 0xFF445566u);
+  EXPECT_EQ(describe(read_bmp(std::vector<uint8_t>(bytes.begin() + 4, bytes.end()))),
+            "2x2 24bpp 96x96dpi px ff000000 ff000000 ff000000 ff000000");
 }
 
 }  // namespace

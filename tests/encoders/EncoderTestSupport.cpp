@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 STDAPI DllRegisterServer();
@@ -93,6 +94,30 @@ bool store_has(IDictionary* store, const char16_t* name) {
   VARIANT_BOOL exists = VARIANT_FALSE;
   EXPECT_EQ(store->Exists(&key, &exists), S_OK);
   return exists != VARIANT_FALSE;
+}
+
+ComPtr<IDictionary> store_of(std::string_view options) {
+  ComPtr<IDictionary> store = make_store();
+  while (!options.empty()) {
+    const size_t end = std::min(options.find(' '), options.size()), eq = options.find('=');
+    const std::u16string name = to_utf16(std::string(options.substr(0, eq)).c_str());
+    const std::string value(options.substr(eq + 1, end - eq - 1));
+    options.remove_prefix(std::min(end + 1, options.size()));
+    char* rest = nullptr;
+    const long whole = std::strtol(value.c_str(), &rest, 0);
+    if (value.size() >= 2 && value.front() == '\'' && value.back() == '\'') {
+      put_text(store.get(), name.c_str(), to_utf16(value.substr(1, value.size() - 2).c_str()).c_str());
+    } else if (value == "true" || value == "false") {
+      put_bool(store.get(), name.c_str(), value == "true");
+    } else if (!value.empty() && *rest == 0) {
+      put_long(store.get(), name.c_str(), LONG(whole));
+    } else if (std::strtod(value.c_str(), &rest), !value.empty() && *rest == 0) {
+      put_double(store.get(), name.c_str(), std::strtod(value.c_str(), nullptr));
+    } else {
+      put_text(store.get(), name.c_str(), to_utf16(value.c_str()).c_str());
+    }
+  }
+  return store;
 }
 
 LONG store_count(IDictionary* store) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ImageEncoder.h"
@@ -25,6 +26,9 @@ void put_double(IDictionary* store, const char16_t* name, double value);
 void put_text(IDictionary* store, const char16_t* name, const char16_t* value);
 void put_bool(IDictionary* store, const char16_t* name, bool value);
 bool store_has(IDictionary* store, const char16_t* name);
+// A store from "Name=value ..." pairs: whole numbers as VT_I4, numbers with a point as VT_R8,
+// true and false as VT_BOOL, anything else (or anything in single quotes) as text.
+ComPtr<IDictionary> store_of(std::string_view options);
 LONG store_count(IDictionary* store);
 
 // The thread's error record, taken (and so cleared).

@@ -7,6 +7,9 @@
 #include <setjmp.h>
 #include <stdio.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <span>
 #include <sstream>
@@ -215,6 +218,8 @@ DecodedImage read_gif(const std::vector<uint8_t>& bytes) {
   DecodedImage d;
   if (DGifSlurp(gif) == GIF_OK && gif->ImageCount >= 1 && gif->SColorMap) {
     d.ok = true;
+    d.indexed = true;
+    d.bitsPerPixel = gif->SColorMap->BitsPerPixel;
     d.width = gif->SWidth;
     d.height = gif->SHeight;
     for (int i = 0; i < gif->SColorMap->ColorCount; ++i) {
@@ -251,11 +256,52 @@ TiffPage read_tiff(const std::vector<uint8_t>& bytes) {
   TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
   const size_t line = size_t(TIFFScanlineSize(tiff));
   page.rows.resize(line * height);
+  uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+  uint16_t bits = 0;
+  TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+  if (page.fields[0] == PHOTOMETRIC_PALETTE && TIFFGetField(tiff, TIFFTAG_COLORMAP, &red, &green, &blue))
+    for (const uint16_t* channel : {red, green, blue})
+      page.colourMap.insert(page.colourMap.end(), channel, channel + std::min(1 << bits, 4));
   page.ok = true;
   for (uint32_t y = 0; y < height && page.ok; ++y)
     page.ok = TIFFReadScanline(tiff, page.rows.data() + line * y, y, 0) == 1;
   TIFFClose(tiff);
   return page;
+}
+
+namespace {
+std::string hex(uint32_t v, int digits) {
+  char text[12];
+  std::snprintf(text, sizeof text, "%0*x", digits, v);
+  return text;
+}
+}  // namespace
+
+std::string describe(const DecodedImage& d, bool entries) {
+  if (!d.ok) return "unreadable: " + d.error;
+  std::string out = std::to_string(d.width) + "x" + std::to_string(d.height) + " " + std::to_string(d.bitsPerPixel) +
+                    "bpp " + std::to_string(std::lround(d.dpiX)) + "x" + std::to_string(std::lround(d.dpiY)) + "dpi";
+  if (d.transparentIndex >= 0) out += " tr " + std::to_string(d.transparentIndex);
+  if (d.indexed) {
+    out += " pal";
+    if (!entries) out += " " + std::to_string(d.palette.size());
+    for (uint32_t c : entries ? d.palette : std::vector<uint32_t>{}) out += " " + hex(c, 8);
+  }
+  out += " px";
+  for (size_t i = 0; i < d.pixels.size(); ++i)
+    out += d.transparentIndex >= 0 && d.indices[i] == d.transparentIndex ? " clear" : " " + hex(d.pixels[i], 8);
+  return out;
+}
+
+std::string describe(const TiffPage& page) {
+  if (!page.ok) return "unreadable";
+  std::string out = "fields";
+  for (uint16_t f : page.fields) out += " " + std::to_string(f);
+  out += " " + std::to_string(std::lround(page.dpiX)) + "x" + std::to_string(std::lround(page.dpiY)) + "dpi rows ";
+  for (uint8_t b : page.rows) out += hex(b, 2);
+  if (!page.colourMap.empty()) out += " map";
+  for (uint16_t c : page.colourMap) out += " " + hex(c, 4);
+  return out;
 }
 
 }  // namespace zx::test

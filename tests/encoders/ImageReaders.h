@@ -37,7 +37,15 @@ struct TiffPage {
   std::vector<uint16_t> fields;
   float dpiX = 0, dpiY = 0;
   std::vector<uint8_t> rows;
+  std::vector<uint16_t> colourMap;  // palette pages: the first four red, green and blue entries
 };
 TiffPage read_tiff(const std::vector<uint8_t>& bytes);
+
+// One line to compare whole: "3x2 24bpp 300x150dpi px ff0a0b0c ...", with "pal ..." for indexed
+// images (only its size, "pal 6", when the entries' order is the reducer's business) and "tr N" for
+// a GIF's transparent index, whose pixels show as "clear"; dpi rounded to whole numbers.
+std::string describe(const DecodedImage& d, bool entries = true);
+// "fields 2 4 8 5 0 2 300x150dpi rows 0a0b0c..." (rows in hex).
+std::string describe(const TiffPage& page);
 
 }  // namespace zx::test

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "LoadTestSupport.h"
+#include "RasterTestSupport.h"
 #include "TestRegistry.h"
 
 // The pixel allocator as the libraries reach it (the executable's definitions come first): the

@@ -4,7 +4,7 @@
 #include <olectl.h>
 #include <winbase.h>
 
-#include "LoadTestSupport.h"
+#include "RasterTestSupport.h"
 #include "TestRegistry.h"
 
 namespace zx::test {
