@@ -156,6 +156,7 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
   UINT frames = fromStart ? 0 : progress->nextFrame;
   if (!fromStart) reader.pos = progress->offset;
   bool target_drawn = false;
+  uint64_t decoded = 0;  // indices read and canvas bytes copied by this decode
 
   for (bool done = false; !done;) {
     GifRecordType record;
@@ -172,6 +173,7 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
         const GifImageDesc& d = g->Image;
         if (frames == 0 && gcb.TransparentColor != NO_TRANSPARENT_COLOR) meta.firstTransparent = gcb.TransparentColor;
         if (target_drawn) {  // counting the frames after the wanted one
+          if (frames >= options.limits.maxFrames) return Gdiplus::OutOfMemory;
           if (!skip_frame_data(g)) {
             done = true;
             break;
@@ -187,12 +189,15 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
             screen_h = static_cast<int64_t>(d.Top) + d.Height;
           }
           if (screen_w <= 0 || screen_h <= 0) return Gdiplus::GenericError;
-          if (static_cast<uint64_t>(screen_w) * static_cast<uint64_t>(screen_h) * 4 >= kMaxImageBytes)
-            return Gdiplus::OutOfMemory;
+          if (!pixels_allowed(screen_w, screen_h, options.limits)) return Gdiplus::OutOfMemory;
           canvas.assign(static_cast<size_t>(screen_w) * static_cast<size_t>(screen_h), 0);
         }
         const int w = std::max(d.Width, 0), h = std::max(d.Height, 0);
-        if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) >= kMaxImageBytes / 4) return Gdiplus::OutOfMemory;
+        if (w > 0 && h > 0 && !pixels_allowed(w, h, options.limits)) return Gdiplus::OutOfMemory;
+        // Work, not only memory: thousands of full-screen frames (or a "restore to previous" frame,
+        // which copies the whole canvas) each cost a pass, so the bytes they produce are counted.
+        decoded += uint64_t(w) * uint64_t(h) + (gcb.DisposalMode == DISPOSE_PREVIOUS ? canvas.size() * 4 : 0);
+        if (frames >= options.limits.maxFrames || decoded > options.limits.maxDecodedBytes) return Gdiplus::OutOfMemory;
         const bool complete = read_frame_indices(g, w, h, d.Interlace, indices);
         if (!complete && frames < options.frameIndex) {
           done = true;  // an earlier frame is broken: the wanted one is never reached
@@ -222,7 +227,7 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
         if (frames == options.frameIndex) {
           target_drawn = true;
           PixelView view;
-          if (Status st = allocate_argb(sink, screen_w, screen_h, &view); st != Gdiplus::Ok) return st;
+          if (Status st = allocate_argb(sink, screen_w, screen_h, options.limits, &view); st != Gdiplus::Ok) return st;
           for (int y = 0; y < view.height; ++y)
             std::memcpy(view.row(y), canvas.data() + static_cast<size_t>(y) * view.width,
                         static_cast<size_t>(view.width) * 4);
