@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang and libFuzzer (build-fuzz/) and runs them one after another:
 #   tools/fuzz.sh [seconds per target] [target...]      (default: 60 seconds, every target)
 # A campaign stops after the seconds given or a million runs, whichever comes first. Inputs that add
-# coverage are merged into tests/fuzz/corpus/<target> (commit them); a crash, leak or timeout is
+# coverage are merged into fuzz/corpus/<target> (commit them); a crash, leak or timeout is
 # written to build-fuzz/findings/ and the next target runs. Logs: build-fuzz/logs/<target>.log.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -35,7 +35,7 @@ mkdir -p "$dir/findings" "$dir/logs"
 export ASAN_OPTIONS="handle_segv=1:detect_leaks=1:allocator_may_return_null=1"
 for t in "${targets[@]}"; do
   work="$dir/work/$t"
-  corpus="$root/tests/fuzz/corpus/$t"
+  corpus="$root/fuzz/corpus/$t"
   mkdir -p "$work" "$corpus"
   # shellcheck disable=SC2046
   if "$dir/bin/$t" "$work" "$corpus" $(seeds_of "$t") -max_total_time="$seconds" -runs=1000000 -timeout=10 \
