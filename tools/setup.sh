@@ -13,6 +13,8 @@ packages=(
   libvips-tools  # bench/transform_bench.sh only: vips resize, rot and gaussblur, timed side by side
   python3-venv python3-pytest python3-numpy  # the Python client's tests (a venv that sees these)
   dpkg-dev  # tools/package.sh: dpkg-shlibdeps works out the DEB's dependencies
+  lighttpd chromium  # the web host's tests, bench and examples/web: a real server and a real browser
+                     # (they run their own lighttpd on a free port; the package's service is left alone)
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -71,6 +71,13 @@ struct ZX_COCLASS_DESC {
   BOOL noncreatable;
 };
 
+// A type library's named numbers (enumeration members and module constants), generated from the
+// IDL, for hosts that give scripts the library's constants.
+struct ZX_CONSTANT_DESC {
+  const OLECHAR* name;
+  LONG value;
+};
+
 // Builders for the constant default-value VARIANTs of the generated tables.
 constexpr VARIANT ZxStaticDefaultI4(LONG v) {
   VARIANT r{};

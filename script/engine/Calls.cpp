@@ -221,7 +221,9 @@ void Interpreter::invoke_object(const VARIANT& object, const std::u16string& nam
   UINT argErr = 0;
   HRESULT hr = disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &answer, &info, &argErr);
   if (m_pendingStop) raise_pending_stop();
-  if (hr == DISP_E_BADPARAMCOUNT && argc > 0 && id != DISPID_VALUE) {
+  // A put through a read-only collection property (Response.Cookies("k") = v) has no put member.
+  const bool putThrough = hr == DISP_E_MEMBERNOTFOUND && value && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF));
+  if ((hr == DISP_E_BADPARAMCOUNT || putThrough) && argc > 0 && id != DISPID_VALUE) {
     // obj.Items(1) where the property Items takes no arguments: the arguments go to the default
     // member of what it returns (WScript.Arguments.Unnamed(0)). Only a property is read again: a
     // method is never called a second time.

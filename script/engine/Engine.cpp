@@ -45,6 +45,8 @@ Engine::~Engine() { close(); }
 
 void Engine::add_object(std::u16string name, IDispatch* object) { m_objects.emplace_back(std::move(name), object); }
 
+void Engine::add_constant(std::u16string_view name, int32_t value) { m_constants[fold_name(name)] = value; }
+
 bool Engine::compile(std::u16string_view source, ScriptError* error) {
   auto program = std::make_unique<Program>();
   std::vector<std::u16string> names;
@@ -52,7 +54,7 @@ bool Engine::compile(std::u16string_view source, ScriptError* error) {
   names.push_back(u"Err");
   try {
     parse_program(source, *program);
-    resolve(*program, names);
+    resolve(*program, names, m_constants);
   } catch (const CompileError& e) {
     if (error) {
       error->number = e.number;
@@ -91,6 +93,13 @@ bool Engine::run(int* exitCode, ScriptError* error) {
   } catch (const ScriptError& e) {
     if (error) *error = e;
     return false;
+  } catch (const ScriptCancelled& at) {
+    if (error) {
+      *error = m_timeoutError;
+      error->line = at.line;
+      error->column = at.column;
+    }
+    return false;
   } catch (const std::bad_alloc&) {
     if (error) {
       error->number = kErrOutOfMemory;
@@ -106,6 +115,11 @@ void Engine::close() {
   m_interpreter.reset();
   m_program.reset();
   m_objects.clear();
+}
+
+void Engine::set_cancel_flag(const std::atomic<bool>* flag, ScriptError timeoutError) {
+  m_timeoutError = std::move(timeoutError);
+  if (m_interpreter) m_interpreter->set_cancel_flag(flag);
 }
 
 void Engine::request_stop(int exitCode) {

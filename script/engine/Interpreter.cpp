@@ -93,10 +93,15 @@ void Interpreter::raise_pending_stop() {
 void Interpreter::record(const ScriptError& e) { m_err->set(e); }
 
 Flow Interpreter::exec_block(const Block& b) {
+  // Looked at on entry too, so that a loop with an empty body ends (the loop's line is added below).
+  if (m_cancel && m_cancel->load(std::memory_order_relaxed)) throw ScriptCancelled{};
   for (const Stmt* s : b) {
     try {
       const Flow f = exec(s);
       if (f != Flow::Next) return f;
+    } catch (ScriptCancelled& at) {
+      if (at.line == 0) at = {s->line, s->column};
+      throw;
     } catch (ScriptError& e) {
       if (e.line == 0) {
         e.line = s->line;

@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
 // The evaluator: runs a bound program over VARIANT slots, with frames on a stack of its own.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <unordered_set>
@@ -102,6 +103,8 @@ class Interpreter {
   void terminate(ScriptObject* obj);
   // A stop asked for inside a call from a component waits here until control is back with us.
   void defer_stop(const StopRequest& stop) { m_pendingStop = std::make_unique<StopRequest>(stop); }
+  // A flag another thread may raise; the script then ends before its next statement.
+  void set_cancel_flag(const std::atomic<bool>* flag) { m_cancel = flag; }
 
   [[noreturn]] void raise_pending_stop();
   bool has_pending_stop() const { return m_pendingStop != nullptr; }
@@ -155,6 +158,7 @@ class Interpreter {
   uint32_t m_rndSeed = 0x50000;  // the generator's documented starting value
   float m_lastRnd = 0;
   std::unique_ptr<StopRequest> m_pendingStop;
+  const std::atomic<bool>* m_cancel = nullptr;
   friend class ScriptObject;
   std::unordered_set<ScriptObject*> m_objects;  // alive instances, told when the interpreter goes
 };

@@ -43,7 +43,7 @@ struct Scope {
 
 class Resolver {
  public:
-  explicit Resolver(Program& p) : m_p(p) {}
+  Resolver(Program& p, const HostConstants& constants) : m_p(p), m_hostConstants(constants) {}
 
   void run(const std::vector<std::u16string>& namedItems) {
     for (const auto& n : namedItems) add_global(n, true, 0, 0);
@@ -395,6 +395,12 @@ class Resolver {
       e->kind = ExprKind::Literal;
       return;
     }
+    if (auto it = m_hostConstants.find(key); !e->hasArgs && it != m_hostConstants.end()) {
+      e->value.vt = VT_I4;
+      e->value.lVal = it->second;
+      e->kind = ExprKind::Literal;
+      return;
+    }
     if (e->hasArgs) {
       e->kind = ExprKind::Unknown;  // a call of nothing defined: error 13 when run
       return;
@@ -437,13 +443,14 @@ class Resolver {
   }
 
   Program& m_p;
+  const HostConstants& m_hostConstants;
   std::unordered_map<std::u16string, GlobalName> m_globals;
 };
 
 }  // namespace
 
-void resolve(Program& program, const std::vector<std::u16string>& namedItems) {
-  Resolver(program).run(namedItems);
+void resolve(Program& program, const std::vector<std::u16string>& namedItems, const HostConstants& constants) {
+  Resolver(program, constants).run(namedItems);
 }
 
 }  // namespace zx::script

@@ -124,4 +124,11 @@ struct StopRequest {
   int exitCode = 0;
 };
 
+// The host's time limit ran out (Engine::set_cancel_flag): an error no handler sees, so a page
+// with On Error Resume Next cannot run on past it.
+struct ScriptCancelled {
+  int line = 0;
+  int column = 0;
+};
+
 }  // namespace zx::script

@@ -29,15 +29,6 @@ HRESULT give_object(IUnknown* object, REFIID iid, void** out) {
   return object->QueryInterface(iid, out);
 }
 
-std::vector<zx::Variant> texts(const std::vector<std::u16string>& items) {
-  std::vector<zx::Variant> out(items.size());
-  for (size_t i = 0; i < items.size(); ++i) {
-    out[i].vt = VT_BSTR;
-    out[i].bstrVal = zx::Bstr(items[i]).detach();
-  }
-  return out;
-}
-
 // /name:value and /name arguments (one slash; two are the host's own options). A name is letters,
 // digits, "_" and "-", so an absolute path ("/photos/a.jpg") stays an unnamed argument; a path of
 // one part ("/photos") reads as a name and is written "/photos/" instead.
@@ -154,6 +145,29 @@ class Arguments final : public ArgumentList<Arguments, IHostArguments> {
 };
 
 }  // namespace
+
+std::vector<zx::Variant> texts(const std::vector<std::u16string>& items) {
+  std::vector<zx::Variant> out(items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    out[i].vt = VT_BSTR;
+    out[i].bstrVal = zx::Bstr(items[i]).detach();
+  }
+  return out;
+}
+
+std::string url_encode(std::string_view utf8, bool path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : utf8) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || (path && (c == '/' || c == ':' || c == '&' || c == '=' || c == '?')))
+      out += static_cast<char>(c);
+    else if (c == ' ' && !path)
+      out += '+';
+    else
+      out += {'%', kHex[c >> 4], kHex[c & 15]};
+  }
+  return out;
+}
 
 HRESULT give_text(std::u16string_view text, BSTR* out) {
   if (!out) return E_POINTER;

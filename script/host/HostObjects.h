@@ -74,4 +74,11 @@ HRESULT report(HRESULT hr, const char16_t* source, const char16_t* text, REFIID 
 
 HRESULT give_text(std::u16string_view text, BSTR* out);
 
+// "a b&c" -> "a+b%26c" (spaces as '+', for query strings and cookies) or, for the path of a URL,
+// "a%20b&c".
+std::string url_encode(std::string_view utf8, bool path);
+
+// Texts as BSTR variants (a collection's enumerator items).
+std::vector<zx::Variant> texts(const std::vector<std::u16string>& items);
+
 }  // namespace zx::script::host

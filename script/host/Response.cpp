@@ -19,6 +19,35 @@ std::string utf8(BSTR b) { return zx::to_utf8(bstr_view(b)); }
 // Header names and values are single lines: a line break would let a value add headers of its own.
 bool header_safe(std::string_view s) { return s.find_first_of("\r\n") == std::string_view::npos; }
 
+// Calls a member of a late-bound object by name (the cookies dictionary's Keys and Item).
+HRESULT call(IDispatch* object, const char16_t* name, WORD flags, VARIANT* arg, VARIANT* result) {
+  DISPID id;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  DISPPARAMS params{arg, nullptr, arg ? 1u : 0u, 0};
+  if (SUCCEEDED(hr)) hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+  return hr;
+}
+
+// "Set-Cookie" headers for the cookies a page set: name=value, both URL-encoded, for the whole site.
+void add_cookie_headers(IDispatch* cookies, std::vector<std::pair<std::string, std::string>>& headers) {
+  zx::Variant keys;
+  if (FAILED(call(cookies, u"Keys", DISPATCH_METHOD, nullptr, &keys)) || keys.vt != (VT_ARRAY | VT_VARIANT)) return;
+  HRESULT hr = S_OK;
+  zx::SafeArrayAccess access(keys.parray, hr);
+  if (FAILED(hr)) return;
+  auto* key = static_cast<VARIANT*>(access.data());
+  auto encode = [](const std::u16string& text) { return url_encode(zx::to_utf8(text), false); };
+  for (ULONG i = 0; i < keys.parray->rgsabound[0].cElements; ++i) {
+    zx::Variant value;
+    std::u16string name, text;
+    if (FAILED(call(cookies, u"Item", DISPATCH_PROPERTYGET, &key[i], &value)) || FAILED(display_text(key[i], &name)) ||
+        FAILED(display_text(value, &text)))
+      continue;
+    headers.emplace_back("Set-Cookie", encode(name) + "=" + encode(text) + "; path=/");
+  }
+}
+
 }  // namespace
 
 ResponseObject::ResponseObject(ResponseChannel& channel, std::function<void(int)> stop)
@@ -50,6 +79,12 @@ HRESULT ResponseObject::set_field(std::string& field, BSTR value) {
 HRESULT ResponseObject::send_head() {
   if (m_headSent) return S_OK;
   m_headSent = true;
+  if (m_cookies) {
+    zx::boundary([&] {
+      add_cookie_headers(m_cookies.get(), m_head.headers);
+      return S_OK;
+    });
+  }
   if (!m_channel.send_head(m_head)) m_connected = false;
   return S_OK;
 }

@@ -2,12 +2,15 @@
 // zxscript: runs a script file with the console host's conventions (cscript's).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "Engine.h"
+#include "FastCgi.h"
 #include "HostObjects.h"
 #include "Response.h"
 #include "objbase.h"
@@ -19,6 +22,9 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: zxscript [//Nologo] [//Response:file] script.vbs [arguments...]\n"
+    "       zxscript --fastcgi [--threads=N]   (a web server's FastCGI responder, on descriptor 0)\n"
+    "       zxscript --cgi                     (a web server's CGI program for .asp pages)\n"
+    "       zxscript page.asp [query string]   (an ASP page's body to standard output or //Response:)\n"
     "\n"
     "  //Nologo          no banner\n"
     "  //Response:file   the Response object writes to this file instead of standard output\n"
@@ -106,11 +112,40 @@ void print_error(const std::string& script, const ScriptError& e) {
 
 }  // namespace
 
+// A web server starts us as a FastCGI responder (a listening socket on descriptor 0, or --fastcgi)
+// or as a CGI program (GATEWAY_INTERFACE set, or --cgi); anything else is the console host.
+int web_mode(int argc, char** argv) {
+  const std::string first = argc > 1 ? argv[1] : "";
+  int threads = 16;
+  for (int i = 2; i < argc; ++i)
+    if (std::strncmp(argv[i], "--threads=", 10) == 0) threads = std::max(1, std::atoi(argv[i] + 10));
+  if (first == "--fastcgi" || (argc == 1 && zx::script::web::is_listening_socket(0))) {
+    if (!zx::script::web::is_listening_socket(0)) {
+      std::fputs("zxscript --fastcgi: descriptor 0 is not a listening socket (the web server starts the responder).\n", stderr);
+      return 1;
+    }
+    return zx::script::web::serve_fastcgi(0, threads);
+  }
+  const char* gateway = std::getenv("GATEWAY_INTERFACE");
+  if (first == "--cgi" || (gateway && std::strncmp(gateway, "CGI/", 4) == 0)) return zx::script::web::serve_cgi();
+  return -1;
+}
+
 int main(int argc, char** argv) {
+  if (int code = web_mode(argc, argv); code >= 0) return code;
   Options options;
   if (int code = parse(argc, argv, &options); code >= 0) return code;
   if (options.logo) std::printf("Zentarix Script Host version %s\n\n", ZX_SCRIPT_VERSION);
 
+  if (options.script.size() > 4 && starts_with_ignoring_case(options.script.substr(options.script.size() - 4), ".asp")) {
+    // An ASP page: its first argument is the query string; the page's folder is the site.
+    StreamSink out(stdout);
+    std::unique_ptr<FileSink> file;
+    if (!options.responseFile.empty()) file = std::make_unique<FileSink>(options.responseFile);
+    BodyOnlyChannel channel(file ? static_cast<OutputSink&>(*file) : out);
+    const std::string query = options.arguments.empty() ? std::string() : zx::to_utf8(options.arguments.front());
+    return zx::script::web::run_page(options.script.c_str(), query.c_str(), channel);
+  }
   std::u16string source;
   if (!read_script(options.script, &source)) {
     std::fprintf(stderr, "Input Error: Can not find script file \"%s\".\n", absolute_path(options.script).c_str());

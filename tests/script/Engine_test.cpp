@@ -3,6 +3,7 @@
 // outside, errors with their places, and the Response object's head and body on a channel.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "Engine.h"
@@ -176,3 +177,34 @@ TEST(ScriptEngine, ResponseSendsItsHeadOnceBeforeTheBody) {
 }
 
 }  // namespace
+
+// A host's constants sit below the script's own names; a raised cancel flag ends the script at the
+// statement it reached, past On Error Resume Next.
+TEST(ScriptEngine, HostConstantsAndCancelFlag) {
+  Captured out;
+  ScriptError error;
+  {
+    Engine engine;
+    engine.add_constant(u"oftPNG", 2);
+    engine.add_constant(u"Mine", 9);
+    EXPECT_TRUE(run_script(u"Const Mine = 5\nWScript.Echo OFTPNG, Mine", out, &error, engine));
+  }
+  EXPECT_EQ(out.text, "2 5\n");
+  Engine engine;
+  std::atomic<bool> cancel{false};
+  zx::ComPtr<WScriptObject> wscript(new WScriptObject({}, out, out, [](int) {}));
+  engine.add_object(u"WScript", wscript.get());
+  ASSERT_TRUE(engine.compile(u"On Error Resume Next\nDo\nLoop", &error));
+  ScriptError timeout;
+  timeout.description = u"timed out";
+  engine.set_cancel_flag(&cancel, timeout);
+  int exitCode = 0;
+  std::thread watchdog([&cancel] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    cancel = true;
+  });
+  EXPECT_FALSE(engine.run(&exitCode, &error));
+  watchdog.join();
+  EXPECT_EQ(error.description, u"timed out");
+  EXPECT_EQ(error.line, 2);
+}

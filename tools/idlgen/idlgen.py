@@ -338,6 +338,16 @@ def gen_header(model, prefix, idl_name):
             else:
                 w("inline constexpr %s %s = %s;" % (model.ctype(c.type), c.name, int_lit(c.value)))
         w("")
+    numbers = [(n, v) for e in lib.enums for n, v, _ in e.members]
+    numbers += [(c.name, c.value) for mod in lib.modules for c in mod.consts
+                if c.type.base not in ("BSTR", "float", "double")]
+    w("// Every named number of the library, for hosts that give scripts its constants.")
+    w("inline constexpr UINT %s_constant_count = %d;" % (prefix, len(numbers)))
+    w("inline constexpr ZX_CONSTANT_DESC %s_constants[%d] = {" % (prefix, max(1, len(numbers))))
+    for n, v in numbers or [(None, 0)]:
+        w("    {%s, %s}," % (u16(n) if n else "nullptr", int_lit(v)))
+    w("};")
+    w("")
     w("// Coclasses and the library descriptor (for registration and the class table).")
     w("inline constexpr UINT %s_coclass_count = %d;" % (prefix, len(lib.coclasses)))
     w("extern const ZX_COCLASS_DESC %s_coclasses[%d];" % (prefix, max(1, len(lib.coclasses))))
