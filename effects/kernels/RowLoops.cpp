@@ -1,11 +1,12 @@
 // Zentarix — MIT licence.
 // The innermost row loops, vectorised (AVX2 where the processor has it); see the hazard in RowLoops.h.
 #include "RowLoops.h"
+#include "zx/simd.h"
 
 namespace zx::effects::kernels::loops {
 namespace {
 
-#define ZX_ROW_LOOP __attribute__((target_clones("avx2", "default")))
+#define ZX_ROW_LOOP ZX_TARGET_CLONES
 
 inline uint8_t clamp_byte(int v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
 

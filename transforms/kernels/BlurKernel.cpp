@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
 // The blur kernel: the step-by-step reference and the exact whole-radius path, and the compositing rule.
 #include "BlurKernel.h"
+#include "zx/simd.h"
 
 #include <immintrin.h>
 
@@ -174,7 +175,7 @@ void premultiply_pixels(const uint8_t* p, int n, int32_t* out) {
 
 // Tent sums of one row at centres x - o, from its premultiplied samples with 2r zero samples on
 // each side (so every window around a centre in [-r, W - 1 + r] stays in the buffer).
-__attribute__((target_clones("avx2", "default"))) void tent_across(const int32_t* padded, int width, int r, int64_t o,
+ZX_TARGET_CLONES void tent_across(const int32_t* padded, int width, int r, int64_t o,
                                                                   int32_t* sums) {
   const int32_t* base = padded + 8 * r;
   auto inside = [&](int64_t c) { return c >= -r && c <= width - 1 + r; };
@@ -202,7 +203,7 @@ __attribute__((target_clones("avx2", "default"))) void tent_across(const int32_t
 }
 
 // out[i] = sum over the taps t of weight[t] * rows[t][i].
-__attribute__((target_clones("avx2", "default"))) void tent_down(const int32_t* const* rows, const int32_t* weight,
+ZX_TARGET_CLONES void tent_down(const int32_t* const* rows, const int32_t* weight,
                                                                 int taps, size_t n, int32_t* out) {
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {

@@ -4,6 +4,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -131,7 +132,11 @@ void taken_back(Header* h) {
   l.blocks.erase(reinterpret_cast<uintptr_t>(h + 1));
 }
 
+thread_local PixelMemoryCounters t_counters;
+
 void* allocate(size_t bytes, bool zero) {
+  ++t_counters.requests;
+  t_counters.largestRequest = std::max(t_counters.largestRequest, bytes);
   if (bytes > (SIZE_MAX / 2)) return nullptr;
   if (bytes < kLargeBlock) {
     void* p = std::aligned_alloc(kAlign, round_up(sizeof(Header) + bytes, kAlign));
@@ -159,6 +164,9 @@ void* allocate(size_t bytes, bool zero) {
 }
 
 }  // namespace
+
+PixelMemoryCounters pixel_memory_counters() noexcept { return t_counters; }
+void pixel_memory_reset_counters() noexcept { t_counters = {}; }
 
 void* pixel_alloc(size_t bytes) noexcept { return allocate(bytes, false); }
 void* pixel_alloc_zeroed(size_t bytes) noexcept { return allocate(bytes, true); }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gdiplustypes.h"
+#include "zx/resource_limits.h"
 
 namespace zx::gdip {
 
@@ -39,6 +40,18 @@ struct PropertyData {
 struct DecoderState {
   virtual ~DecoderState() = default;
 };
+
+// The defaults of the process's resource limits, and the limits now (see zx/resource_limits.h).
+inline constexpr ZX_GDIP_RESOURCE_LIMITS kDefaultResourceLimits = {
+    .maxPixels = ULONGLONG{1} << 28,
+    .maxInputBytes = ULONGLONG{1} << 30,
+    .maxDecodedBytes = ULONGLONG{4} << 30,
+    .maxFrames = 10000,
+    .maxDirectories = 10000,
+    .maxScans = 1000,
+    .maxCodecAllocation = ULONGLONG{64} << 20,
+};
+ZX_GDIP_RESOURCE_LIMITS resource_limits();
 
 // What the decoder learned besides the pixels.
 struct DecodedInfo {
@@ -75,6 +88,8 @@ struct DecodeOptions {
   // In and out: the codec's progress from this image's previous decode (empty the first time). A
   // codec that can continue from it does; it may leave new progress for the next frame.
   std::unique_ptr<DecoderState>* state = nullptr;
+  // What this decode may allocate and do: a copy of the process's limits taken as it starts.
+  ZX_GDIP_RESOURCE_LIMITS limits = kDefaultResourceLimits;
 };
 
 // The parameters of a save, already taken from an EncoderParameters block by the core.

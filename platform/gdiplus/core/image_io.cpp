@@ -97,7 +97,8 @@ Status read_file(const WCHAR* filename, std::shared_ptr<const EncodedSource>* ou
 namespace {
 
 // From the stream's current position to its end; the stream is not sought before reading.
-Status read_stream(IStream* stream, std::shared_ptr<const EncodedSource>* out) {
+// A stream that never ends fails once it has given more than `maxBytes`.
+Status read_stream(IStream* stream, std::shared_ptr<const EncodedSource>* out, ULONGLONG maxBytes) {
   if (!stream) return InvalidParameter;
   std::vector<uint8_t> bytes;
   constexpr ULONG kChunk = 1 << 16;
@@ -109,6 +110,7 @@ Status read_stream(IStream* stream, std::shared_ptr<const EncodedSource>* out) {
     bytes.resize(at + got);
     if (FAILED(hr)) return Win32Error;
     if (got == 0 || hr == S_FALSE) break;
+    if (bytes.size() > maxBytes) return OutOfMemory;
   }
   *out = std::make_shared<HeldBytes>(std::move(bytes));
   return Ok;
@@ -159,6 +161,7 @@ Status decode_into(ImageData& into, const std::shared_ptr<const EncodedSource>& 
   options.useEmbeddedColorManagement = icm;
   options.frameIndex = frame;
   options.state = &into.decoderState;
+  options.limits = resource_limits();
   Status status = codec.decode(source->bytes(), options, sink, info);
   if (status != Ok) {
     into.decoderState.reset();
@@ -230,14 +233,14 @@ namespace {
 Status load_file(const WCHAR* filename, bool icm, ImageData** out) {
   if (!out) return InvalidParameter;
   std::shared_ptr<const EncodedSource> source;
-  Status status = read_file(filename, &source);
+  Status status = read_file(filename, &source, std::min<ULONGLONG>(resource_limits().maxInputBytes, SIZE_MAX));
   return status != Ok ? status : load(source, icm, out);
 }
 
 Status load_stream(IStream* stream, bool icm, ImageData** out) {
   if (!out) return InvalidParameter;
   std::shared_ptr<const EncodedSource> source;
-  Status status = read_stream(stream, &source);
+  Status status = read_stream(stream, &source, resource_limits().maxInputBytes);
   return status != Ok ? status : load(source, icm, out);
 }
 

@@ -152,7 +152,9 @@ std::shared_ptr<ImageData> Player::dib(const Bytes& r, size_t offBmiAt, size_t c
   buffer.insert(buffer.end(), bits.data(), bits.data() + bits.size());
   BitmapSink sink;
   DecodedInfo info;
-  if (decoders::decode_dib_pixels(buffer, false, sink, info, bitsAt) != Ok || !sink.image) return nullptr;
+  DecodeOptions options;
+  options.limits = resource_limits();  // an embedded bitmap is held to the host's limits like a file
+  if (decoders::decode_dib_pixels(buffer, false, options, sink, info, bitsAt) != Ok || !sink.image) return nullptr;
   return std::shared_ptr<ImageData>(std::move(sink.image));
 }
 

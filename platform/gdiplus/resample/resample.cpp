@@ -1,6 +1,7 @@
 // Zentarix GDI+ layer — MIT licence.
 // The resampler: tap tables, the separable and the general drivers, in a vector and a scalar form.
 #include "resample.h"
+#include "zx/simd.h"
 
 #include <algorithm>
 #include <immintrin.h>
@@ -77,7 +78,7 @@ void premultiply_row_reference(const uint32_t* src, int n, float* out) {
 
 // out[i] = sum over the taps [start[i], start[i + 1]) of weight[t] * in[index[t]]; run[i] says the
 // taps of output i are consecutive entries of in.
-__attribute__((target_clones("avx2", "default"))) void across_fast(const float* in, const int32_t* start,
+ZX_TARGET_CLONES void across_fast(const float* in, const int32_t* start,
                                                                    const int32_t* index, const uint8_t* run,
                                                                    const float* weight, int columns, float* out) {
   for (int i = 0; i < columns; ++i) {
@@ -119,7 +120,7 @@ void across_reference(const float* in, const int32_t* start, const int32_t* inde
 }
 
 // out[i] = sum over the taps t of weight[t] * rows[t][i].
-__attribute__((target_clones("avx2", "default"))) void down_fast(const float* const* rows, const float* weight,
+ZX_TARGET_CLONES void down_fast(const float* const* rows, const float* weight,
                                                                  int taps, int columns, float* out) {
   int i = 0;
   for (; i + 2 <= columns; i += 2) {

@@ -23,6 +23,14 @@ ZX_API size_t pixel_block_size(const void* block) noexcept;
 // Memory that is not (a caller's rows, a small block) is copied before a C library reads it,
 // because a fault inside such a library cannot be turned into a failed call.
 ZX_API bool pixel_memory_holds(const void* start, size_t bytes) noexcept;
+// What the calling thread has asked of pixel_alloc since its last reset, granted or not: proof for
+// tests and hosts that a refused decode asked for nothing of the size its header declared.
+struct PixelMemoryCounters {
+  size_t requests = 0;
+  size_t largestRequest = 0;  // bytes
+};
+ZX_API PixelMemoryCounters pixel_memory_counters() noexcept;
+ZX_API void pixel_memory_reset_counters() noexcept;
 // Releases every cached block to the system (tests, and hosts that want their memory back).
 ZX_API void pixel_cache_trim() noexcept;
 

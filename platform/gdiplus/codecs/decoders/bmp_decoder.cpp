@@ -146,7 +146,8 @@ void decode_rle(std::span<const uint8_t> src, const DibHeader& h, const std::vec
 
 // `file`: the whole buffer; `dib_at`: where the info header starts; `bits_at`: where the file
 // header says the pixels start (0: right after the palette, as in an icon).
-Status decode_dib_at(std::span<const uint8_t> file, size_t dib_at, size_t bits_at, bool icon_mask, DecodeSink& sink,
+Status decode_dib_at(std::span<const uint8_t> file, size_t dib_at, size_t bits_at, bool icon_mask,
+                     const ZX_GDIP_RESOURCE_LIMITS& limits, DecodeSink& sink,
                      DecodedInfo& info) {
   DibHeader h;
   if (dib_at > file.size() || !parse_dib_header(file.subspan(dib_at), icon_mask, &h)) return Gdiplus::GenericError;
@@ -183,7 +184,7 @@ Status decode_dib_at(std::span<const uint8_t> file, size_t dib_at, size_t bits_a
     info.dpiY = std::round(dpi_from_pixels_per_metre(h.ppm_y));
   }
   PixelView view;
-  if (Status st = allocate_argb(sink, h.width, h.height, &view); st != Gdiplus::Ok) return st;
+  if (Status st = allocate_argb(sink, h.width, h.height, limits, &view); st != Gdiplus::Ok) return st;
 
   if (rle) {
     const uint32_t background = palette.empty() ? 0xFF000000u : palette[0];
@@ -257,17 +258,17 @@ Status decode_dib_at(std::span<const uint8_t> file, size_t dib_at, size_t bits_a
 
 bool sniff_bmp(std::span<const uint8_t> head) { return starts_with(head, "BM", 2); }
 
-Status decode_bmp(std::span<const uint8_t> data, const DecodeOptions&, DecodeSink& sink, DecodedInfo& info) {
+Status decode_bmp(std::span<const uint8_t> data, const DecodeOptions& options, DecodeSink& sink, DecodedInfo& info) {
   info.rawFormat = Gdiplus::ImageFormatBMP;
   if (data.size() < 14 + 12 || !sniff_bmp(data)) return Gdiplus::GenericError;
-  return decode_dib_at(data, 14, le32(data.data() + 10), false, sink, info);
+  return decode_dib_at(data, 14, le32(data.data() + 10), false, options.limits, sink, info);
 }
 
 }  // namespace
 
-Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, DecodeSink& sink, DecodedInfo& info,
-                         size_t bits_at) {
-  return decode_dib_at(dib, 0, bits_at, icon_mask, sink, info);
+Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, const DecodeOptions& options, DecodeSink& sink,
+                         DecodedInfo& info, size_t bits_at) {
+  return decode_dib_at(dib, 0, bits_at, icon_mask, options.limits, sink, info);
 }
 
 ZX_REGISTER_CODEC(bmp_decoder, CodecEntry{Gdiplus::ImageFormatBMP, GUID_NULL, u"Built-in BMP Codec", u"image/bmp",

@@ -13,15 +13,20 @@ namespace zx::gdip::decoders {
 // conversion into its working bitmap is a plain copy.
 inline constexpr Gdiplus::PixelFormat kDecodedFormat = Gdiplus::PixelFormat32bppARGB;
 
-// Largest pixel buffer a decoder asks for. A header may declare any size; refusing here, before the
-// sink is asked, keeps a 1 kB "decompression bomb" from reserving gigabytes.
-inline constexpr uint64_t kMaxImageBytes = uint64_t{1} << 31;
+// True when width x height pixels fit the decode's pixel limit (and a 32bppARGB stride fits an int).
+// A header may declare any size; asking this before anything of that size is allocated keeps a
+// 1 kB "decompression bomb" from reserving gigabytes.
+inline bool pixels_allowed(int64_t width, int64_t height, const ZX_GDIP_RESOURCE_LIMITS& limits) {
+  if (width <= 0 || height <= 0 || width > 65535 * 4 || height > 65535 * 4) return false;
+  const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  return pixels <= limits.maxPixels && pixels * 4 <= uint64_t{INT32_MAX};
+}
 
-// Refuses empty or unreasonably large images, then lets the sink allocate.
-inline Gdiplus::Status allocate_argb(DecodeSink& sink, int64_t width, int64_t height, PixelView* out) {
+// Refuses empty images and those past the pixel limit, then lets the sink allocate.
+inline Gdiplus::Status allocate_argb(DecodeSink& sink, int64_t width, int64_t height,
+                                     const ZX_GDIP_RESOURCE_LIMITS& limits, PixelView* out) {
   if (width <= 0 || height <= 0) return Gdiplus::InvalidParameter;
-  if (width > 65535 * 4 || height > 65535 * 4) return Gdiplus::OutOfMemory;
-  if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4u >= kMaxImageBytes) return Gdiplus::OutOfMemory;
+  if (!pixels_allowed(width, height, limits)) return Gdiplus::OutOfMemory;
   Gdiplus::Status st = sink.allocate(static_cast<int>(width), static_cast<int>(height), kDecodedFormat, out);
   if (st != Gdiplus::Ok) return st;
   if (out->scan0 == nullptr || out->width != width || out->height != height) return Gdiplus::GenericError;
@@ -54,7 +59,7 @@ Gdiplus::Status decode_png_pixels(std::span<const uint8_t> data, const DecodeOpt
 // bitmaps together and the AND mask supplies transparency where the colours carry no alpha.
 // bits_at: where the pixels start, when not right after the colour table (a metafile record keeps
 // them at an offset of their own).
-Gdiplus::Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, DecodeSink& sink, DecodedInfo& info,
-                                  size_t bits_at = 0);
+Gdiplus::Status decode_dib_pixels(std::span<const uint8_t> dib, bool icon_mask, const DecodeOptions& options,
+                                  DecodeSink& sink, DecodedInfo& info, size_t bits_at = 0);
 
 }  // namespace zx::gdip::decoders

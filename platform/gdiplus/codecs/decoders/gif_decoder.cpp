@@ -36,20 +36,22 @@ struct GifCloser {
 };
 using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 
-// Reads one frame's indices (w x h) in display row order; false when the data ends early, with the
-// rows read so far kept.
-bool read_frame_indices(GifFileType* gif, int w, int h, bool interlaced, std::vector<uint8_t>& indices) {
-  indices.assign(static_cast<size_t>(w) * h, 0);
-  if (interlaced) {
-    static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
-    for (int pass = 0; pass < 4; ++pass)
-      for (int y = kStart[pass]; y < h; y += kStep[pass])
-        if (DGifGetLine(gif, indices.data() + static_cast<size_t>(y) * w, w) != GIF_OK) return false;
-  } else {
-    for (int y = 0; y < h; ++y)
-      if (DGifGetLine(gif, indices.data() + static_cast<size_t>(y) * w, w) != GIF_OK) return false;
-  }
-  return true;
+// Reads one frame's rows (w indices each) and hands each to draw(y, row) as it arrives, in file
+// order (interlaced frames in their four passes). Nothing the size of the frame is allocated: a
+// small file may declare huge frames whose data ends at once, and each must cost what it holds.
+// Returns the rows read; fewer than h when the data ends early.
+template <class Draw>
+int64_t read_frame_rows(GifFileType* gif, int w, int h, bool interlaced, std::vector<uint8_t>& row, Draw draw) {
+  row.resize(static_cast<size_t>(w));
+  static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+  int64_t rows = 0;
+  for (int pass = interlaced ? 0 : 3; pass < 4; ++pass)
+    for (int y = interlaced ? kStart[pass] : 0; y < h; y += interlaced ? kStep[pass] : 1) {
+      if (DGifGetLine(gif, row.data(), w) != GIF_OK) return rows;
+      draw(y, row.data());
+      ++rows;
+    }
+  return rows;
 }
 
 bool skip_frame_data(GifFileType* gif) {
@@ -149,13 +151,14 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
   // The canvas is the logical screen, transparent where no frame has drawn (as viewers show it).
   std::vector<uint32_t> canvas = std::move(progress->canvas);
   std::vector<uint32_t> saved;  // the canvas before a "restore to previous" frame
-  std::vector<uint8_t> indices;
+  std::vector<uint8_t> indices;  // one row
   int64_t screen_w = fromStart ? g->SWidth : progress->screenW, screen_h = fromStart ? g->SHeight : progress->screenH;
   GraphicsControlBlock gcb = kNoControl;
   GifMetadata meta;
   UINT frames = fromStart ? 0 : progress->nextFrame;
   if (!fromStart) reader.pos = progress->offset;
   bool target_drawn = false;
+  uint64_t decoded = 0;  // canvas bytes this decode may write or copy
 
   for (bool done = false; !done;) {
     GifRecordType record;
@@ -172,6 +175,7 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
         const GifImageDesc& d = g->Image;
         if (frames == 0 && gcb.TransparentColor != NO_TRANSPARENT_COLOR) meta.firstTransparent = gcb.TransparentColor;
         if (target_drawn) {  // counting the frames after the wanted one
+          if (frames >= options.limits.maxFrames) return Gdiplus::OutOfMemory;
           if (!skip_frame_data(g)) {
             done = true;
             break;
@@ -187,28 +191,26 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
             screen_h = static_cast<int64_t>(d.Top) + d.Height;
           }
           if (screen_w <= 0 || screen_h <= 0) return Gdiplus::GenericError;
-          if (static_cast<uint64_t>(screen_w) * static_cast<uint64_t>(screen_h) * 4 >= kMaxImageBytes)
-            return Gdiplus::OutOfMemory;
+          if (!pixels_allowed(screen_w, screen_h, options.limits)) return Gdiplus::OutOfMemory;
           canvas.assign(static_cast<size_t>(screen_w) * static_cast<size_t>(screen_h), 0);
         }
         const int w = std::max(d.Width, 0), h = std::max(d.Height, 0);
-        if (static_cast<uint64_t>(w) * static_cast<uint64_t>(h) >= kMaxImageBytes / 4) return Gdiplus::OutOfMemory;
-        const bool complete = read_frame_indices(g, w, h, d.Interlace, indices);
-        if (!complete && frames < options.frameIndex) {
-          done = true;  // an earlier frame is broken: the wanted one is never reached
-          break;
-        }
-        meta.delays.push_back(uint32_t(std::max(gcb.DelayTime, 0)));
+        if (w > 0 && h > 0 && !pixels_allowed(w, h, options.limits)) return Gdiplus::OutOfMemory;
+        // Work, not only memory: thousands of full-screen frames each cost a pass, so before a frame
+        // is read its rows, its disposal's clearing and the canvas a "restore to previous" frame
+        // copies are counted against the decoded bytes.
+        decoded += 2 * uint64_t(w) * uint64_t(h) + (gcb.DisposalMode == DISPOSE_PREVIOUS ? canvas.size() * 4 : 0);
+        if (frames >= options.limits.maxFrames || decoded > options.limits.maxDecodedBytes) return Gdiplus::OutOfMemory;
         const ColorMapObject* map = d.ColorMap ? d.ColorMap : g->SColorMap;
         const int disposal = gcb.DisposalMode;
         if (disposal == DISPOSE_PREVIOUS) saved = canvas;
-        for (int y = 0; y < h; ++y) {
+        const int64_t rows = read_frame_rows(g, w, h, d.Interlace, indices, [&](int y, const uint8_t* row) {
           const int64_t cy = static_cast<int64_t>(d.Top) + y;
-          if (cy < 0 || cy >= screen_h) continue;
+          if (cy < 0 || cy >= screen_h) return;
           for (int x = 0; x < w; ++x) {
             const int64_t cx = static_cast<int64_t>(d.Left) + x;
             if (cx < 0 || cx >= screen_w) continue;
-            const int index = indices[static_cast<size_t>(y) * w + x];
+            const int index = row[x];
             if (index == gcb.TransparentColor) continue;
             uint32_t px = 0xFF000000u;
             if (map && index < map->ColorCount) {
@@ -217,12 +219,18 @@ Status decode_gif(std::span<const uint8_t> data, const DecodeOptions& options, D
             }
             canvas[static_cast<size_t>(cy * screen_w + cx)] = px;
           }
+        });
+        const bool complete = rows == h;
+        if (!complete && frames < options.frameIndex) {
+          done = true;  // an earlier frame is broken: the wanted one is never reached
+          break;
         }
+        meta.delays.push_back(uint32_t(std::max(gcb.DelayTime, 0)));
         // A frame cut short still shows the rows that arrived, as viewers show a partial download.
         if (frames == options.frameIndex) {
           target_drawn = true;
           PixelView view;
-          if (Status st = allocate_argb(sink, screen_w, screen_h, &view); st != Gdiplus::Ok) return st;
+          if (Status st = allocate_argb(sink, screen_w, screen_h, options.limits, &view); st != Gdiplus::Ok) return st;
           for (int y = 0; y < view.height; ++y)
             std::memcpy(view.row(y), canvas.data() + static_cast<size_t>(y) * view.width,
                         static_cast<size_t>(view.width) * 4);

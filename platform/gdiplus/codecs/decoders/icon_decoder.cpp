@@ -26,7 +26,7 @@ Status decode_icon(std::span<const uint8_t> data, const DecodeOptions& options, 
   const std::span<const uint8_t> image = data.subspan(offset, std::min(size, data.size() - offset));
   static constexpr uint8_t kPng[] = {0x89, 'P', 'N', 'G'};
   if (starts_with(image, kPng, sizeof kPng)) return decode_png_pixels(image, options, sink, info);
-  return decode_dib_pixels(image, true, sink, info);
+  return decode_dib_pixels(image, true, options, sink, info);
 }
 
 }  // namespace

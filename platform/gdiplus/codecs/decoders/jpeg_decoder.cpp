@@ -5,6 +5,7 @@
 #include "decode_common.h"
 
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs size_t and FILE declared first
 #include <cstdlib>
@@ -31,10 +32,25 @@ void jpeg_error_exit(j_common_ptr cinfo) {
 }
 void jpeg_silent_output(j_common_ptr) {}  // warnings (e.g. premature end of data) are not errors for us
 
+// Counts the scans libjpeg reads: a progressive file may repeat tiny scans over the whole image,
+// each costing a pass over every coefficient, so past the limit the decode fails as on bad data.
+struct ScanLimit {
+  jpeg_progress_mgr mgr;  // first, so that libjpeg's pointer to it is a pointer to this
+  UINT maxScans;
+};
+
+void jpeg_count_scans(j_common_ptr common) {
+  auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  auto* limit = reinterpret_cast<ScanLimit*>(common->progress);
+  if (cinfo->input_scan_number > 0 && static_cast<UINT>(cinfo->input_scan_number) > limit->maxScans)
+    common->err->error_exit(common);
+}
+
 // Everything the phases share lives here, owned by the adapter's outer frame.
 struct JpegJob {
   jpeg_decompress_struct cinfo{};
   JpegError err{};
+  ScanLimit scans{};
   bool created = false;
   volatile int rows_done = 0;
 
@@ -55,6 +71,8 @@ bool jpeg_read_header_phase(JpegJob* job, const uint8_t* data, size_t size) {
   jpeg_create_decompress(&job->cinfo);
   job->created = true;
   jpeg_mem_src(&job->cinfo, data, static_cast<unsigned long>(size));
+  job->scans.mgr.progress_monitor = jpeg_count_scans;
+  job->cinfo.progress = &job->scans.mgr;
   jpeg_save_markers(&job->cinfo, JPEG_APP0 + 1, 0xFFFF);  // EXIF
   jpeg_save_markers(&job->cinfo, JPEG_APP0 + 2, 0xFFFF);  // ICC chunks
   return jpeg_read_header(&job->cinfo, TRUE) == JPEG_HEADER_OK;
@@ -167,6 +185,7 @@ void read_resolution(const jpeg_decompress_struct& cinfo, DecodedInfo& info) {
 Status decode_jpeg(std::span<const uint8_t> data, const DecodeOptions& options, DecodeSink& sink, DecodedInfo& info) {
   info.rawFormat = Gdiplus::ImageFormatJPEG;
   JpegJob job;
+  job.scans.maxScans = options.limits.maxScans;
   if (!jpeg_read_header_phase(&job, data.data(), data.size())) return Gdiplus::GenericError;
   jpeg_decompress_struct& cinfo = job.cinfo;
   read_resolution(cinfo, info);
@@ -187,8 +206,11 @@ Status decode_jpeg(std::span<const uint8_t> data, const DecodeOptions& options, 
     return Gdiplus::GenericError;
   }
 
+  // libjpeg's own working memory (a progressive image keeps every coefficient) counts as decoded
+  // bytes; past them it fails the decode instead of allocating.
+  cinfo.mem->max_memory_to_use = static_cast<long>(std::min<ULONGLONG>(options.limits.maxDecodedBytes, LONG_MAX));
   PixelView view;
-  if (Status st = allocate_argb(sink, cinfo.image_width, cinfo.image_height, &view); st != Gdiplus::Ok) return st;
+  if (Status st = allocate_argb(sink, cinfo.image_width, cinfo.image_height, options.limits, &view); st != Gdiplus::Ok) return st;
   const bool decoded = jpeg_decode_phase(&job, &view, cmyk_row.empty() ? nullptr : cmyk_row.data(), &transform);
   // A fatal error part-way keeps the rows already written when there are any; the rest are grey,
   // as libjpeg itself pads data that ends early.

@@ -2,6 +2,7 @@
 // The PNG decoder: libpng expands every colour type and depth to straight 32bppARGB rows.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <vector>
 
@@ -97,6 +98,11 @@ Status decode_png_pixels(std::span<const uint8_t> data, const DecodeOptions& opt
   job.info = png_create_info_struct(job.png);
   if (!job.info) return Gdiplus::OutOfMemory;
   job.reader = MemoryReader{data.data(), data.size(), 0};
+  // An ancillary chunk (a profile, text) may inflate far beyond its stored size: each allocation
+  // libpng makes for one is capped, and so is the number of chunks it keeps.
+  png_set_chunk_malloc_max(job.png, static_cast<png_alloc_size_t>(std::min<ULONGLONG>(
+                                        options.limits.maxCodecAllocation, PNG_SIZE_MAX)));
+  png_set_chunk_cache_max(job.png, 1000);
   if (!png_header_phase(&job)) return Gdiplus::GenericError;
   png_structp png = job.png;
   png_infop pinfo = job.info;
@@ -129,7 +135,7 @@ Status decode_png_pixels(std::span<const uint8_t> data, const DecodeOptions& opt
   const png_uint_32 width = png_get_image_width(png, pinfo);
   const png_uint_32 height = png_get_image_height(png, pinfo);
   PixelView view;
-  if (Status st = allocate_argb(sink, width, height, &view); st != Gdiplus::Ok) return st;
+  if (Status st = allocate_argb(sink, width, height, options.limits, &view); st != Gdiplus::Ok) return st;
   std::vector<png_bytep> rows(height);
   for (png_uint_32 y = 0; y < height; ++y) rows[y] = view.row(static_cast<int>(y));
   // Broken image data fails the decode: an interlaced image cannot be cut at a row.

@@ -234,6 +234,17 @@ bool read_rgba_fallback(TIFF* tif, const Page& p, const PixelView& view) {
   return true;
 }
 
+// The number of directories, walking at most `most` + 1 of them: a file that chains a million
+// (libtiff itself only refuses loops) is refused without reading them all.
+tdir_t count_directories(TIFF* tif, UINT most) {
+  tdir_t n = 0;
+  if (!TIFFSetDirectory(tif, 0)) return 0;
+  do {
+    ++n;
+  } while (n <= most && TIFFReadDirectory(tif));
+  return n;
+}
+
 bool sniff_tiff(std::span<const uint8_t> head) {
   static constexpr uint8_t kLittle[] = {'I', 'I', 42, 0}, kBig[] = {'M', 'M', 0, 42};
   static constexpr uint8_t kBigLittle[] = {'I', 'I', 43, 0}, kBigBig[] = {'M', 'M', 0, 43};  // BigTIFF
@@ -249,13 +260,15 @@ Status decode_tiff(std::span<const uint8_t> data, const DecodeOptions& options, 
   if (!opts) return Gdiplus::OutOfMemory;
   TIFFOpenOptionsSetErrorHandlerExtR(opts.get(), tiff_collect, &source);
   TIFFOpenOptionsSetWarningHandlerExtR(opts.get(), tiff_collect, &source);
-  TIFFOpenOptionsSetMaxSingleMemAlloc(opts.get(), static_cast<tmsize_t>(kMaxImageBytes));
+  TIFFOpenOptionsSetMaxSingleMemAlloc(
+      opts.get(), static_cast<tmsize_t>(std::min<ULONGLONG>(options.limits.maxCodecAllocation, INT64_MAX)));
   std::unique_ptr<TIFF, TiffCloser> tiff{TIFFClientOpenExt("memory", "r", &source, tiff_read, tiff_write, tiff_seek,
                                                            tiff_close, tiff_size, tiff_map, tiff_unmap, opts.get())};
   if (!tiff) return Gdiplus::GenericError;
   TIFF* tif = tiff.get();
-  const tdir_t pages = TIFFNumberOfDirectories(tif);
+  const tdir_t pages = count_directories(tif, options.limits.maxDirectories);
   if (pages == 0) return Gdiplus::GenericError;
+  if (pages > options.limits.maxDirectories) return Gdiplus::OutOfMemory;
   if (options.frameIndex >= pages) return Gdiplus::InvalidParameter;
   if (!TIFFSetDirectory(tif, static_cast<tdir_t>(options.frameIndex))) return Gdiplus::GenericError;
   info.frameCount = pages;
@@ -287,12 +300,13 @@ Status decode_tiff(std::span<const uint8_t> data, const DecodeOptions& options, 
     icc = {static_cast<const uint8_t*>(icc_data), icc_size};
 
   PixelView view;
-  if (Status st = allocate_argb(sink, p.width, p.height, &view); st != Gdiplus::Ok) return st;
+  if (Status st = allocate_argb(sink, p.width, p.height, options.limits, &view); st != Gdiplus::Ok) return st;
   if (p.layout == Layout::Other) {
     if (!read_rgba_fallback(tif, p, view)) return Gdiplus::GenericError;
   } else {
     const tmsize_t row_bytes = TIFFScanlineSize(tif);
-    if (row_bytes <= 0 || static_cast<uint64_t>(row_bytes) * p.height >= kMaxImageBytes) return Gdiplus::OutOfMemory;
+    if (row_bytes <= 0) return Gdiplus::GenericError;
+    if (static_cast<uint64_t>(row_bytes) * p.height > options.limits.maxDecodedBytes) return Gdiplus::OutOfMemory;
     if (static_cast<uint64_t>(row_bytes) * 8 < uint64_t{p.width} * p.spp * p.bps) return Gdiplus::GenericError;
     std::vector<uint8_t> raw;
     if (!read_raw(tif, p, static_cast<size_t>(row_bytes), raw)) return Gdiplus::GenericError;
