@@ -26,6 +26,7 @@ class EncoderEnvironment : public ::testing::Environment {
   void TearDown() override {
     CoUninitialize();
     std::remove(registry_file().c_str());
+    std::remove((registry_file() + ".lock").c_str());  // the writers' advisory lock file outlives them
   }
 };
 
