@@ -58,7 +58,7 @@ bool sniff_emf(std::span<const uint8_t> head) {
 
 // The picture is the frame (rclFrame, 0.01 mm) at the reference device's resolution, drawn by
 // playing the records into a 32 bpp ARGB bitmap whose pixels start transparent.
-Status decode_emf(std::span<const uint8_t> data, const DecodeOptions&, DecodeSink& sink, DecodedInfo& info) {
+Status decode_emf(std::span<const uint8_t> data, const DecodeOptions& options, DecodeSink& sink, DecodedInfo& info) {
   info.rawFormat = Gdiplus::ImageFormatEMF;
   MetafileSize size;
   if (!sniff_emf(data) || !read_emf_size(data, &size)) return Gdiplus::GenericError;
@@ -66,7 +66,7 @@ Status decode_emf(std::span<const uint8_t> data, const DecodeOptions&, DecodeSin
   info.dpiX = size.dpiX;
   info.dpiY = size.dpiY;
   PixelView view;
-  if (const Status status = allocate_argb(sink, size.width, size.height, &view); status != Gdiplus::Ok) return status;
+  if (const Status status = allocate_argb(sink, size.width, size.height, options.limits, &view); status != Gdiplus::Ok) return status;
   for (int y = 0; y < view.height; ++y) std::memset(view.row(y), 0, size_t(view.width) * 4);
   return play_emf(data, view);
 }
