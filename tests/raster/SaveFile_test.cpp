@@ -283,9 +283,16 @@ TEST(SaveFileTarget, AnExistingFileIsUntouchedWhenEncodingFailsAndReplacedWholeA
 // Saves as a user other than the files' owner: in a child process that gives root up (run by an
 // ordinary user, the child stays that user, whom the rows' permission bits refuse alike). The child
 // checks the result and the message; the caller checks the files.
+// The build tree may sit in a folder only its owner can enter, so the child reads a world-readable
+// copy of the registry instead of the build's own (the module itself is already loaded).
 void save_as_other_user(IRasterObject* raster, const fs::path& file, HRESULT hr, const std::u16string& message) {
+  const fs::path registry = fs::temp_directory_path() / ("zx-other-user-" + std::to_string(getpid()) + ".reg");
+  fs::copy_file(std::getenv("ZENTARIX_REGISTRY"), registry, fs::copy_options::overwrite_existing);
+  fs::permissions(registry, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
   EXPECT_EXIT(
       {
+        setenv("ZENTARIX_REGISTRY", registry.c_str(), 1);
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
         clear_error();
         const HRESULT got = save(raster, file);
@@ -294,6 +301,7 @@ void save_as_other_user(IRasterObject* raster, const fs::path& file, HRESULT hr,
         _exit(got == hr && said == to_utf8(message) ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
+  fs::remove(registry);
 }
 
 TEST(SaveFileTarget, AFileIsReplacedOnlyAsItsPermissionsLinksAndNameAllow) {
