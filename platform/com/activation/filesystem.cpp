@@ -131,17 +131,17 @@ bool is_kind(const std::filesystem::path& p, Kind kind) {
   return kind == Kind::File ? std::filesystem::is_regular_file(p, ec) : std::filesystem::is_directory(p, ec);
 }
 
-// The files or folders a specification names: one path, or the matches of wildcards in its last part.
+// The files or folders a path names: one path, or the matches of wildcards in its last part.
 // An empty list means nothing matched (or the folder of the pattern is missing).
-std::vector<std::filesystem::path> matches(std::u16string_view spec, Kind kind, bool patterns = true) {
+std::vector<std::filesystem::path> matches(std::u16string_view path, Kind kind, bool patterns = true) {
   std::vector<std::filesystem::path> out;
-  const std::u16string name = file_name(spec);
+  const std::u16string name = file_name(path);
   if (!patterns || !has_wildcard(name)) {
-    const std::filesystem::path p = absolute(spec);
+    const std::filesystem::path p = absolute(path);
     if (is_kind(p, kind)) out.push_back(p);
     return out;
   }
-  const std::u16string parent = parent_name(spec);
+  const std::u16string parent = parent_name(path);
   const std::filesystem::path folder = absolute(parent.empty() ? u"." : parent);
   const std::string pattern = zx::to_utf8(name);
   std::error_code ec;
@@ -162,8 +162,8 @@ bool read_only(const std::filesystem::path& p) {
 }
 
 // `patterns` false: the name is taken as it is, "*" and "?" included (a File or Folder object's own).
-HRESULT delete_paths(std::u16string_view spec, Kind kind, bool force, bool patterns = true) {
-  const auto found = matches(spec, kind, patterns);
+HRESULT delete_paths(std::u16string_view path, Kind kind, bool force, bool patterns = true) {
+  const auto found = matches(path, kind, patterns);
   if (found.empty()) return kind == Kind::File ? kFileNotFound : kPathNotFound;
   for (const auto& p : found) {
     if (!force && read_only(p)) return kPermissionDenied;
@@ -521,12 +521,12 @@ class FileSystem final : public DispatchObject<FileSystem, IFileSystem> {
 
  private:
   HRESULT failed(HRESULT hr) { return FAILED(hr) ? fail(hr, IID_IFileSystem) : hr; }
-  HRESULT exists(BSTR spec, bool folder, VARIANT_BOOL* out) {
+  HRESULT exists(BSTR path, bool folder, VARIANT_BOOL* out) {
     if (!out) return E_POINTER;
     return boundary([&] {
       std::error_code ec;
-      const auto p = absolute(bstr_view(spec));
-      const bool yes = !bstr_view(spec).empty() &&
+      const auto p = absolute(bstr_view(path));
+      const bool yes = !bstr_view(path).empty() &&
                        (folder ? std::filesystem::is_directory(p, ec) : std::filesystem::is_regular_file(p, ec));
       *out = yes ? VARIANT_TRUE : VARIANT_FALSE;
       return S_OK;
