@@ -67,6 +67,9 @@ HRESULT EncoderManager::add_encoder(REFCLSID clsid) {
     Variant item;
     item.vt = VT_I4;
     item.lVal = id;
+    // A name another encoder already has is taken over: the encoder enumerated later wins it. The
+    // map holds the ID, and an ID belongs to the first encoder that has it (FindCLSIDByID), so an
+    // encoder repeating another's ID is never chosen, even by its own names.
     if (const HRESULT hr = m_names->put_Item(&key, &item); FAILED(hr)) return hr;
   }
   m_encoders.push_back({clsid, id});

@@ -8,7 +8,9 @@
 namespace zx::test {
 namespace {
 
-constexpr CLSID kForeign = {0x5A1E0F00, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC0}};
+constexpr CLSID kForeign = {0x5A1E0F00, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC0}},
+                kTakesId = {0xFA1E0F03, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC3}},
+                kTakesName = {0xFA1E0F04, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC4}};
 
 ComPtr<IEncoderManager> make_manager(HRESULT expected = S_OK) {
   ComPtr<IEncoderManager> manager;
@@ -22,7 +24,8 @@ ComPtr<IEncoderManager> make_manager(HRESULT expected = S_OK) {
 std::string lookup(IEncoderManager* manager, const char16_t* key) {
   const std::pair<const CLSID*, const char*> known[] = {
       {&CLSID_EncoderJPEG, "JPEG"}, {&CLSID_EncoderBMP, "BMP"}, {&CLSID_EncoderPNG, "PNG"}, {&CLSID_EncoderTIFF, "TIFF"},
-      {&CLSID_EncoderGIF, "GIF"},   {&CLSID_EncoderSWF, "SWF"}, {&CLSID_EncoderWBMP, "WBMP"}, {&kForeign, "foreign"}};
+      {&CLSID_EncoderGIF, "GIF"},   {&CLSID_EncoderSWF, "SWF"}, {&CLSID_EncoderWBMP, "WBMP"}, {&kForeign, "foreign"},
+      {&kTakesId, "ID taker"},      {&kTakesName, "name taker"}};
   GUID clsid = GUID_NULL;
   clear_error();
   Bstr name(key ? key : u"");
@@ -157,6 +160,26 @@ TEST(EncoderManager, ForeignEncoderInTheCategoryIsFoundAndDrivenLikeABuiltIn) {
   EXPECT_EQ(lookup(manager.get(), u"ZXF"), kCannotFind);
   EXPECT_EQ(lookup(manager.get(), u"42"), kNotFound);
   EXPECT_EQ(lookup(manager.get(), u"bmp"), "BMP");
+}
+
+// Two rules settle collisions: a name belongs to the last encoder enumerated with it, an ID to the
+// first, and a name leads to its ID. So an encoder taking JPEG's ID 0 is never chosen, its own names
+// leading to JPEG; one taking the name PNG under an ID of its own gets that name.
+TEST(EncoderManager, ANameGoesToTheLaterEncoderAndAnIdToTheFirst) {
+  const struct {
+    const char* module;
+    std::vector<const char16_t*> keys;
+    std::string want;
+  } cases[] = {{ZX_FOREIGN_ENCODER_3, {u"ZXC", u"0", u"jpg", u"png"}, "JPEG JPEG JPEG PNG "},
+               {ZX_FOREIGN_ENCODER_4, {u"png", u"ZXD", u"43", u"2", u"jpg"}, "name taker name taker name taker PNG JPEG "}};
+  for (const auto& c : cases) {
+    RegisteredModule module(c.module);
+    ComPtr<IEncoderManager> manager = make_manager();
+    ASSERT_TRUE(manager);
+    std::string found;
+    for (const char16_t* key : c.keys) found += lookup(manager.get(), key) + " ";
+    EXPECT_EQ(found, c.want) << c.module;
+  }
 }
 
 TEST(EncoderManager, EncoderWithoutNamesFailsTheCreation) {

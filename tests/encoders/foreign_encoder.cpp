@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
-// A foreign encoder module for the manager's tests, built three ways (ZX_FOREIGN_KIND): a whole
-// encoder (0), a class in the category without IImageEncoder (1), and one without IEncoderNames (2).
+// A foreign encoder module for the manager's tests, built five ways (ZX_FOREIGN_KIND): a whole
+// encoder (0), a class in the category without IImageEncoder (1), one without IEncoderNames (2), and
+// two whose CLSIDs come after every built-in's, colliding with them: JPEG's ID 0 (3), the name PNG (4).
 #include <dlfcn.h>
 
 #include <atomic>
@@ -13,7 +14,7 @@
 #include "zx/com.h"
 
 #ifndef ZX_FOREIGN_KIND
-#error "ZX_FOREIGN_KIND must be 0, 1 or 2"
+#error "ZX_FOREIGN_KIND must be 0 to 4"
 #endif
 
 namespace {
@@ -24,13 +25,21 @@ constexpr char16_t kKey[] = u"CLSID\\{5A1E0F00-1B2C-4D3E-8F01-23456789ABC0}";
 #elif ZX_FOREIGN_KIND == 1
 constexpr CLSID kClsid = {0x5A1E0F01, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC1}};
 constexpr char16_t kKey[] = u"CLSID\\{5A1E0F01-1B2C-4D3E-8F01-23456789ABC1}";
-#else
+#elif ZX_FOREIGN_KIND == 2
 constexpr CLSID kClsid = {0x5A1E0F02, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC2}};
 constexpr char16_t kKey[] = u"CLSID\\{5A1E0F02-1B2C-4D3E-8F01-23456789ABC2}";
+#elif ZX_FOREIGN_KIND == 3
+constexpr CLSID kClsid = {0xFA1E0F03, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC3}};
+constexpr char16_t kKey[] = u"CLSID\\{FA1E0F03-1B2C-4D3E-8F01-23456789ABC3}";
+#else
+constexpr CLSID kClsid = {0xFA1E0F04, 0x1B2C, 0x4D3E, {0x8F, 0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xC4}};
+constexpr char16_t kKey[] = u"CLSID\\{FA1E0F04-1B2C-4D3E-8F01-23456789ABC4}";
 #endif
+constexpr LONG kId = ZX_FOREIGN_KIND == 3 ? 0 : (ZX_FOREIGN_KIND == 4 ? 43 : 42);
 // The image encoder category.
 constexpr CATID kCategory = {0xFDCDC031, 0xCDD1, 0x4C61, {0xBE, 0x20, 0x86, 0x6C, 0x36, 0x7B, 0x1A, 0x0D}};
-constexpr const char16_t* kNames[] = {u"ZXF", u"ZXForeign"};
+constexpr const char16_t* kNames[] = {ZX_FOREIGN_KIND == 3 ? u"ZXC" : (ZX_FOREIGN_KIND == 4 ? u"PNG" : u"ZXF"),
+                                      ZX_FOREIGN_KIND >= 3 ? u"ZXD" : u"ZXForeign"};
 
 std::atomic<long> g_objects{0};
 
@@ -58,7 +67,7 @@ class Foreign final : public IImageEncoder, public IEncoderNames {
 
   STDMETHOD(GetEncoderID)(LONG* id) override {
     if (!id) return E_POINTER;
-    *id = 42;
+    *id = kId;
     return S_OK;
   }
   // Counts the options it was given, to prove the store arrives as a dictionary.

@@ -50,6 +50,21 @@ TEST(RasterObjectCombine, AlphaBlendOpacityBounds) {
   EXPECT_EQ(read_pixels(dest.get()), (std::vector<uint32_t>{0xFF102030, 0x80808080}));
 }
 
+// A destination held in another format (a picture transform's 32 bpp RGB result) is blended over
+// its own pixels, not over a blank lock buffer.
+TEST(RasterObjectCombine, ADestinationInAnotherFormatIsReadBeforeItIsWritten) {
+  GdiplusSession gdiplus;
+  ComPtr<IRasterObject> source = make_raster(1, 1, {0x80FF0000});
+  ComPtr<IRasterObject> dest = make_raster();
+  ComPtr<IRasterObjectInternal> internal;
+  ASSERT_EQ(dest->QueryInterface(IID_IRasterObjectInternal, internal.put_void()), S_OK);
+  auto* rgb = new Gdiplus::Bitmap(1, 1, Gdiplus::PixelFormat32bppRGB);  // the object takes it
+  ASSERT_EQ(rgb->SetPixel(0, 0, Gdiplus::Color(0xFF0000FF)), Gdiplus::Ok);
+  ASSERT_EQ(internal->SetDataPointer(reinterpret_cast<LONG*>(rgb)), S_OK);
+  ASSERT_EQ(source->DrawOnRaster(dest.get(), 0, 0, cmAlphaBlend, 255), S_OK);
+  EXPECT_EQ(read_pixels(dest.get()), std::vector<uint32_t>{0xFF80007F});
+}
+
 TEST(RasterObjectCombine, OrOfWhiteOnBlackStopsOneShort) {
   ComPtr<IRasterObject> source = solid(2, 2, 0xFFFFFFFF);
   ComPtr<IRasterObject> dest = solid(2, 2, 0xFF000000);

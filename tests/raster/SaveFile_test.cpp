@@ -321,7 +321,8 @@ TEST(SaveFileTarget, AFileIsReplacedOnlyAsItsPermissionsLinksAndNameAllow) {
     SCOPED_TRACE(c.what);
     TempFolder folder;
     const fs::path file = folder / c.name;
-    write_bytes(file, "old");
+    const std::string old(5000, 'o');  // longer than the new file, so an in-place write must cut it
+    write_bytes(file, old);
     if (c.linked) fs::create_hard_link(file, folder / "second-name");
     ASSERT_EQ(chmod(file.c_str(), c.file) | chmod(folder.path().c_str(), c.folder), 0);
     const std::u16string denied = u"Cannot save file " + to_utf16(file.string()) + u". Access is denied.\r\n";
@@ -331,7 +332,11 @@ TEST(SaveFileTarget, AFileIsReplacedOnlyAsItsPermissionsLinksAndNameAllow) {
       EXPECT_EQ(save(raster.get(), file), S_OK);
     }
     chmod(folder.path().c_str(), 0700);  // so that the folder can be removed
-    EXPECT_EQ(file_bytes(file) != (Bytes{'o', 'l', 'd'}), c.replaced);
+    const Bytes bytes = file_bytes(file), iend = {'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    EXPECT_EQ(bytes != Bytes(old.begin(), old.end()), c.replaced);
+    if (c.replaced) {
+      EXPECT_EQ(Bytes(bytes.end() - 8, bytes.end()), iend);
+    }
     if (c.linked) {
       EXPECT_EQ(file_bytes(folder / "second-name"), file_bytes(file));
     }

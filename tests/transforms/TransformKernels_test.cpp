@@ -44,6 +44,16 @@ TEST(BlurKernel, WholeRadiusPathEqualsTheReference) {
     EXPECT_EQ(fast.px, plain.px) << s.radius_x << " " << s.radius_y << " offset " << s.offset_x << "," << s.offset_y;
     EXPECT_NE(fast.px, source.px);
   }
+  // An intensity below 1 acts as 1.
+  Image source = random_image(37, 29, 5), weak = source, one = source;
+  blur_argb32({0, 0, 0xFFFFFF00u, 0.5, 2.0, 2.0}, source.view(), weak.view());
+  blur_argb32({0, 0, 0xFFFFFF00u, 1.0, 2.0, 2.0}, source.view(), one.view());
+  EXPECT_EQ(weak.px, one.px);
+  // Opaque white at a whole radius whose sums would pass 2^31 in 32 bits.
+  Image white{400, 1, std::vector<uint32_t>(400, 0xFFFFFFFFu)}, blurred = white, reference = white;
+  blur_argb32({0, 0, std::nullopt, 1.0, 190.0, 0.0}, white.view(), blurred.view());
+  blur_argb32_reference({0, 0, std::nullopt, 1.0, 190.0, 0.0}, white.view(), reference.view());
+  EXPECT_EQ(blurred.px, reference.px);
 }
 
 // comp divides by n = min(255, d.A + a) through a reciprocal; it must equal plain division.

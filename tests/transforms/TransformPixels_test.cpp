@@ -95,9 +95,9 @@ TEST(ColourTransforms, EqualizeAndTransparentize) {
   ASSERT_EQ(raster->Equalize(0, 0, 0, 0, 1, 1, 1, 0), S_OK);
   EXPECT_EQ(read_pixels(raster.get()), std::vector<uint32_t>(6, 0));
   // Distance d below the threshold 50 sets alpha d * 255 / 50, replacing it; d = 50 keeps alpha.
-  raster = make_raster(4, 1, {kWhite, 0xFFFAFAFA, 0xFFCDCDCD, 0x80FFFFFF});
+  raster = make_raster(4, 1, {kWhite, 0xFFFAFAFA, 0x80CDCDCD, 0x80FFFFFF});
   ASSERT_EQ(raster->Transparentize(-1, 50), S_OK);
-  EXPECT_EQ(read_pixels(raster.get()), (std::vector<uint32_t>{0x00FFFFFF, 0x19FAFAFA, 0xFFCDCDCD, 0x00FFFFFF}));
+  EXPECT_EQ(read_pixels(raster.get()), (std::vector<uint32_t>{0x00FFFFFF, 0x19FAFAFA, 0x80CDCDCD, 0x00FFFFFF}));
   SafeArray line(SafeArrayCreateVector(VT_I4, 0, 4)), output;
   EXPECT_EQ(static_cast<ITransformTransparentize*>(make_transform(u"TransformTransparentize").get())
                 ->Apply(line.get(), output.put()),
