@@ -96,13 +96,16 @@ inline void enter_scratch_folder() {
   if (!entered) std::abort();
 }
 
-// Integers as a script passes them: mostly small, sometimes at the edges of their type. Sizes stay
-// small enough that a call asking for width x height pixels cannot ask for gigabytes.
+// Integers as a script passes them: mostly small, sometimes at the edges of their type. A call
+// that takes a width and a height may get an edge and a small value, at most 65536 x 256 pixels:
+// a script may ask for that, and it is drawn in seconds under the sanitizers (a resize to 924 x
+// 65535 took a minute, a hang by the campaign's clock though not a fault). Larger products overflow
+// the bitmap's size and are refused at once.
 inline int32_t script_int(Bytes& in) {
-  static constexpr int32_t kEdges[] = {0, -1, 1, 255, 256, 65535, 65536, INT_MAX, INT_MIN, 1 << 24};
+  static constexpr int32_t kEdges[] = {0, -1, 1, 255, 256, 65535, 65536, INT_MAX, INT_MIN};
   const uint8_t kind = in.take<uint8_t>();
   if (kind < 16) return kEdges[kind % std::size(kEdges)];
-  return in.take<int16_t>() % 1024;
+  return in.take<int16_t>() % 256;
 }
 
 // A string without '/': text, a number, or one of the scratch folder's image files.

@@ -2,6 +2,7 @@
 // The BMP reader alone, into plain memory: the decoder as an icon's DIB and as a whole file.
 #include <codec.h>
 
+#include "FuzzLimits.h"
 #include "FuzzSupport.h"
 
 namespace {
@@ -31,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (codec.formatId != Gdiplus::ImageFormatBMP || !codec.decode) continue;
     HeapSink sink;
     DecodedInfo info;
-    codec.decode(bytes, DecodeOptions{}, sink, info);
+    DecodeOptions options;
+    options.limits = zx::fuzz::kFuzzLimits;
+    codec.decode(bytes, options, sink, info);
   }
   return 0;
 }

@@ -1,5 +1,6 @@
 // Zentarix — MIT licence.
 // Every encoder with random options on a small image, saved to memory and read back.
+#include "FuzzLimits.h"
 #include "FuzzSupport.h"
 
 namespace {
@@ -20,6 +21,7 @@ const EncoderKind kEncoders[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::ArgumentMaker maker({});
+  fuzz::use_fuzz_limits();
   fuzz::Bytes in(data, size);
   ComPtr<IRasterObject> raster = fuzz::make<IRasterObject>(CLSID_RasterObject);
   const LONG w = LONG(1 + in.below(24)), h = LONG(1 + in.below(24));

@@ -1,6 +1,7 @@
 // Zentarix — MIT licence.
 // IDispatch::Invoke of RasterObject members with random arguments: types, counts, named and
 // by-reference arguments, objects from a fixed pool, file names inside a scratch folder.
+#include "FuzzLimits.h"
 #include "FuzzSupport.h"
 
 namespace {
@@ -34,6 +35,7 @@ std::vector<ComPtr<IUnknown>> make_pool() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static fuzz::ArgumentMaker maker(make_pool());
+  fuzz::use_fuzz_limits();
   fuzz::Bytes in(data, size);
   ComPtr<IRasterObject> raster = fuzz::make<IRasterObject>(CLSID_RasterObject);
   if (in.take<uint8_t>() & 1) raster->EmptyImage(8, 8, 0x00FF8000);

@@ -3,6 +3,7 @@
 // are made the format's signature, so every run reaches the decoder the target is named for.
 #include <gdiplus.h>
 
+#include "FuzzLimits.h"
 #include "FuzzSupport.h"
 
 namespace {
@@ -31,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!p.bytes.empty() && bytes.size() >= p.at + p.bytes.size()) std::copy(p.bytes.begin(), p.bytes.end(), bytes.begin() + p.at);
 
   using namespace zx;
+  fuzz::use_fuzz_limits();
   ComPtr<IRasterObject> raster = fuzz::make<IRasterObject>(CLSID_RasterObject);
   ComPtr<IStream> stream = fuzz::memory_stream(bytes);
   if (raster->LoadStream(stream.get()) == S_OK) {

@@ -46,4 +46,25 @@ TEST(Bstr, ReallocReplacesAndMayReadFromTheOldString) {
   SysFreeString(s);
 }
 
+// Bytes that are not UTF-8 read as U+FFFD each, so what is read writes back unchanged: the registry
+// once renamed keys between a read and a write because an encoded surrogate read as itself.
+TEST(Utf, IllFormedSequencesReadAsReplacementsAndWhatIsReadWritesBack) {
+  const struct {
+    std::string_view bytes;
+    std::u16string_view text;
+  } cases[] = {
+      {"a\xC3\xA9\xF0\x9F\x98\x80", u"a\u00E9\U0001F600"},       // well formed
+      {"\xC0\xAF", u"\xFFFD\xFFFD"},                               // overlong '/'
+      {"\xE0\x80\xAF", u"\xFFFD\xFFFD\xFFFD"},                     // overlong '/'
+      {"\xED\xAC\xB3x", u"\xFFFD\xFFFD\xFFFDx"},                   // a surrogate's code point
+      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},          // past U+10FFFF
+      {"\xF7\xBF\xBF\xBF", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
+  };
+  for (const auto& c : cases) {
+    const std::u16string text = zx::to_utf16(c.bytes);
+    EXPECT_EQ(text, c.text) << c.bytes;
+    EXPECT_EQ(zx::to_utf16(zx::to_utf8(text)), text) << c.bytes;
+  }
+}
+
 }  // namespace

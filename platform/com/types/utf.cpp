@@ -67,6 +67,11 @@ std::u16string to_utf16(std::string_view s) {
       }
       c = (c << 6) | (cb & 0x3F);
     }
+    // An overlong form (C0 AF for '/'), a surrogate's code point or one past U+10FFFF is not
+    // UTF-8: it reads as a replacement like any other bad byte, so what is read always writes
+    // back (to_utf8) as the same text.
+    static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (ok && (c < kLeast[n] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)) ok = false;
     if (!ok) {
       out += u'\xFFFD';
       ++i;

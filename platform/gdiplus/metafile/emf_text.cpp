@@ -2,6 +2,7 @@
 // Text records: ExtTextOut (wide and ANSI), PolyTextOut and SmallTextOut with GDI's alignment,
 // advances, escapement, background and clipping.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <numbers>
 #include <utility>
@@ -22,6 +23,16 @@ enum { TA_UPDATECP = 1, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8, TA_BASELINE 
 constexpr char16_t kCp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// A RECTL's corners (left, top, right, bottom at `at`) as a Rect. Corners from a file may be any
+// pair of integers: an extent past int's range is held at its edge rather than overflowing.
+Rect rect_at(const Bytes& r, size_t at) {
+  const auto extent = [](int32_t from, int32_t to) {
+    return static_cast<int>(std::clamp<int64_t>(int64_t{to} - from, INT_MIN, INT_MAX));
+  };
+  const int32_t left = r.i32(at), top = r.i32(at + 4);
+  return Rect(left, top, extent(left, r.i32(at + 8)), extent(top, r.i32(at + 12)));
+}
 
 // A face this system has, standing in for the one asked for when fontconfig knows no alias for it.
 std::optional<std::string> family_for(const FontObject& f) {
@@ -56,7 +67,7 @@ bool Player::text_record(uint32_t type, const Bytes& r) {
       Rect rect;
       size_t at = 36;
       if (!(options & ETO_NO_RECT)) {
-        rect = Rect(r.i32(36), r.i32(40), r.i32(44) - r.i32(36), r.i32(48) - r.i32(40));
+        rect = rect_at(r, 36);
         at += 16;
       }
       std::u16string text;
@@ -78,7 +89,7 @@ bool Player::text_record(uint32_t type, const Bytes& r) {
 void Player::text_out(const Bytes& r, size_t at, bool wide, int graphicsMode) {
   const PointD reference{double(r.i32(at)), double(r.i32(at + 4))};
   const uint32_t n = r.u32(at + 8), offString = r.u32(at + 12), options = r.u32(at + 16), offDx = r.u32(at + 36);
-  const Rect rect(r.i32(at + 20), r.i32(at + 24), r.i32(at + 28) - r.i32(at + 20), r.i32(at + 32) - r.i32(at + 24));
+  const Rect rect = rect_at(r, at + 20);
   std::u16string text;
   if (wide) {
     r.need(offString, n, 2);

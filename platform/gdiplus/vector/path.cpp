@@ -37,20 +37,27 @@ void push(PathData& path, PointD p, BYTE type) {
 
 // The ellipse parameter whose point lies in the geometric direction `degrees` from the centre, kept
 // within half a turn of that direction so that whole turns survive.
+// Scaled by |rx * ry| rather than divided, so a flat or empty ellipse (a radius of zero) still gives
+// a number.
 double parameter_of(double degrees, double rx, double ry) {
   const double theta = degrees * kPi / 180.0;
-  const double base = std::atan2(std::sin(theta) / ry, std::cos(theta) / rx);
+  const double base = std::atan2(std::sin(theta) * std::fabs(rx) * std::copysign(1.0, ry),
+                                 std::cos(theta) * std::fabs(ry) * std::copysign(1.0, rx));
   return base + 2 * kPi * std::round((theta - base) / (2 * kPi));
 }
 
 // Appends the arc's Béziers (its first point through begin_segment).
 void arc_beziers(PathData& path, double x, double y, double w, double h, double start, double sweep) {
   sweep = std::clamp(sweep, -360.0, 360.0);
+  start = std::fmod(start, 360.0);  // the same direction, without a huge angle's lost precision
   const double rx = w / 2, ry = h / 2, cx = x + rx, cy = y + ry;
   const double t0 = parameter_of(start, rx, ry);
   const double t1 = std::fabs(sweep) == 360.0 ? t0 + (sweep > 0 ? 2 * kPi : -2 * kPi)
                                               : parameter_of(start + sweep, rx, ry);
-  const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(t1 - t0) / (kPi / 2) - 1e-9)));
+  // At most a turn and a half apart, so at most six quarter turns; a start, sweep or size that is
+  // not a finite number (a metafile's, say) gives NaN points, never a count out of range.
+  const double quarters = std::fabs(t1 - t0) / (kPi / 2);
+  const int pieces = quarters <= 1 ? 1 : quarters <= 8 ? static_cast<int>(std::ceil(quarters - 1e-9)) : 8;
   const double step = (t1 - t0) / pieces;
   const double k = 4.0 / 3.0 * std::tan(step / 4);
   auto at = [&](double t) { return PointD{cx + rx * std::cos(t), cy + ry * std::sin(t)}; };

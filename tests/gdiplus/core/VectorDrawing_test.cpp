@@ -189,6 +189,22 @@ TEST(VectorDrawing, ArcAnglesAreGeometricDirectionsFromTheCentre) {
   EXPECT_LE(nearest, 1.0);
 }
 
+// A start angle of 1e30 degrees once lost every digit of the sweep: the arc shrank to a point.
+TEST(VectorDrawing, HugeStartAnglesKeepTheirSweep) {
+  for (const REAL start : {1e30f, -1e30f, 7.2e9f}) {
+    GraphicsPath path;
+    ASSERT_EQ(path.AddArc(RectF(0, 0, 200, 100), start, 90), Ok);
+    const INT n = path.GetPointCount();
+    ASSERT_TRUE(n == 4 || n == 7) << n;
+    std::vector<PointF> p(n);
+    ASSERT_EQ(path.GetPathPoints(p.data(), n), Ok);
+    // A quarter turn's ends lie at least sqrt(50^2 + 50^2) apart on this ellipse.
+    EXPECT_GE(std::hypot(p[n - 1].X - p[0].X, p[n - 1].Y - p[0].Y), 70.0) << start;
+    for (INT i = 0; i < n; i += 3)  // the points on the curve; control points may stand outside
+      EXPECT_NEAR(std::pow((p[i].X - 100) / 100, 2) + std::pow((p[i].Y - 50) / 50, 2), 1.0, 1e-3) << start;
+  }
+}
+
 TEST(VectorDrawing, CardinalSplineControlPointsFollowTheTension) {
   const PointF p[] = {{0, 0}, {30, 60}, {90, 30}};
   for (REAL t : {0.0f, 0.5f, 1.0f}) {
