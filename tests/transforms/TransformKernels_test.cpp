@@ -1,12 +1,14 @@
 // Zentarix — MIT licence.
 // The transform kernels on their own: the blur's whole-radius path against its step-by-step
-// reference, and the compositing rule's exact division.
+// reference, the compositing rule's exact division, and the separable rank extremes against a
+// ranking of the whole window.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "kernels/BlurKernel.h"
+#include "kernels/RankFilter.h"
 
 namespace zx::transforms::kernels {
 namespace {
@@ -67,6 +69,45 @@ TEST(BlurKernel, CompositingDividesExactly) {
         composite_pixel(d, colour, 255, 7, alpha);
         ASSERT_EQ((std::vector<uint32_t>{d[0], d[1], d[2], d[3]}), (std::vector<uint32_t>{want[0], want[1], want[2], n}))
             << alpha << " " << dest_alpha << " " << colour;
+      }
+}
+
+}  // namespace
+}  // namespace zx::transforms::kernels
+
+namespace zx::transforms::kernels {
+namespace {
+
+// Minimum and maximum against ranking each clipped window in window order, on pixels drawn from
+// three levels so that equal keys (and transparent pixels of any colour) are common.
+TEST(RankFilter, ExtremesPickTheWindowsRankedPixel) {
+  std::mt19937 rng(11);
+  Image source{23, 17, std::vector<uint32_t>(23 * 17)};
+  const uint32_t levels[] = {0x00, 0x80, 0xFF};
+  for (uint32_t& p : source.px)
+    for (int c = 0; c < 4; ++c) p |= levels[rng() % 3] << (8 * c);
+  auto key = [](uint32_t p, int c) { return c == 3 ? p >> 24 : (p >> 24) * ((p >> (8 * c)) & 0xFF); };
+  for (const Rank rank : {Rank::Minimum, Rank::Maximum})
+    for (const int radius : {1, 4, 40})
+      for (const bool alpha : {false, true}) {
+        Image out = source;
+        rank_filter_argb32(radius, rank, alpha, source.view(), out.view());
+        for (int y = 0; y < source.h; ++y)
+          for (int x = 0; x < source.w; ++x)
+            for (int c = 0; c < 4; ++c) {
+              uint32_t pick = source.px[size_t(y) * source.w + x];
+              if (c < 3 || alpha) {
+                bool first = true;
+                for (int j = std::max(0, y - radius); j <= std::min(source.h - 1, y + radius); ++j)
+                  for (int i = std::max(0, x - radius); i <= std::min(source.w - 1, x + radius); ++i) {
+                    const uint32_t p = source.px[size_t(j) * source.w + i];
+                    if (first || (rank == Rank::Minimum ? key(p, c) < key(pick, c) : key(p, c) >= key(pick, c))) pick = p;
+                    first = false;
+                  }
+              }
+              ASSERT_EQ(out.px[size_t(y) * source.w + x] >> (8 * c) & 0xFF, pick >> (8 * c) & 0xFF)
+                  << "rank " << int(rank) << " radius " << radius << " alpha " << alpha << " at " << x << "," << y << " channel " << c;
+            }
       }
 }
 
