@@ -90,13 +90,13 @@ constexpr Text kTexts[] = {
     {kErrInsideClassOnly, u"Must be defined inside a Class"},
     {kErrExpectedLetSetGet, u"Expected Let or Set or Get in property declaration"},
     {kErrExpectedProperty, u"Expected 'Property'"},
-    {kErrPropertyArgCount, u"Number of arguments must be consistent across properties specification"},
+    {kErrPropertyArgCount, u"Number of arguments must be consistent across the property's Get, Let and Set"},
     {kErrMultipleDefault, u"Cannot have multiple default property/method in a Class"},
     {kErrInitTerminateArgs, u"Class initialize or terminate do not have arguments"},
     {kErrPropertyNeedsArgument, u"Property set or let must have at least one argument"},
     {kErrUnexpectedNext, u"Unexpected 'Next'"},
-    {kErrDefaultNeedsPublic, u"'Default' specification must also specify 'Public'"},
-    {kErrDefaultOnGetOnly, u"'Default' specification can only be on Property Get"},
+    {kErrDefaultNeedsPublic, u"'Default' must be declared together with 'Public'"},
+    {kErrDefaultOnGetOnly, u"'Default' is allowed only on a Property Get"},
 };
 
 constexpr HRESULT kLanguageFacility = ZX_HR(0x800A0000);
