@@ -3,7 +3,6 @@
 #include "RankFilter.h"
 
 #include <algorithm>
-#include <deque>
 #include <vector>
 
 namespace zx::transforms::kernels {
@@ -15,19 +14,21 @@ uint64_t channel_key(uint32_t p, int c) {
 }
 
 // For each i in [0, n), the index of the smallest (or largest) score in [i - r, i + r] clipped to
-// [0, n), with a deque of candidates: each index enters and leaves once, so the cost does not
-// depend on r. Scores must be distinct.
-void sliding_extreme(const std::vector<uint64_t>& score, int r, bool largest, std::vector<uint32_t>& best) {
+// [0, n), with a queue of candidates: each index enters and leaves once, so the cost does not
+// depend on r. Scores must be distinct. `queue` holds n entries; no index enters twice, so it
+// never wraps.
+void sliding_extreme(const std::vector<uint64_t>& score, int r, bool largest, std::vector<uint32_t>& best,
+                     std::vector<uint32_t>& queue) {
   const int n = static_cast<int>(score.size());
-  std::deque<int> q;
+  size_t head = 0, tail = 0;
   int next = 0;
   for (int i = 0; i < n; ++i) {
     for (; next < n && next <= i + r; ++next) {
-      while (!q.empty() && (largest ? score[q.back()] < score[next] : score[q.back()] > score[next])) q.pop_back();
-      q.push_back(next);
+      while (tail > head && (largest ? score[queue[tail - 1]] < score[next] : score[queue[tail - 1]] > score[next])) --tail;
+      queue[tail++] = static_cast<uint32_t>(next);
     }
-    while (q.front() < i - r) q.pop_front();
-    best[i] = static_cast<uint32_t>(q.front());
+    while (static_cast<int>(queue[head]) < i - r) ++head;
+    best[i] = queue[head];
   }
 }
 
@@ -37,22 +38,22 @@ void sliding_extreme(const std::vector<uint64_t>& score, int r, bool largest, st
 void extreme_filter(int r, bool largest, int channels, ConstPixelView src, PixelView dst) {
   const int W = src.width, H = src.height;
   std::vector<uint32_t> column_of(size_t(W) * H);  // the row extreme's column, per channel pass
-  std::vector<uint64_t> score(std::max(W, H));
-  std::vector<uint32_t> best(std::max(W, H));
+  std::vector<uint64_t> score;
+  std::vector<uint32_t> best, queue(std::max(W, H));
   for (int c = 0; c < channels; ++c) {
     score.resize(W);
     best.resize(W);
     for (int y = 0; y < H; ++y) {
       const uint32_t* row = src.row(y);
       for (int x = 0; x < W; ++x) score[x] = channel_key(row[x], c) << 32 | uint32_t(x);
-      sliding_extreme(score, r, largest, best);
+      sliding_extreme(score, r, largest, best, queue);
       std::copy(best.begin(), best.end(), column_of.begin() + ptrdiff_t(y) * W);
     }
     score.resize(H);
     best.resize(H);
     for (int x = 0; x < W; ++x) {
       for (int y = 0; y < H; ++y) score[y] = channel_key(src.row(y)[column_of[size_t(y) * W + x]], c) << 32 | uint32_t(y);
-      sliding_extreme(score, r, largest, best);
+      sliding_extreme(score, r, largest, best, queue);
       for (int y = 0; y < H; ++y) {
         const uint32_t p = src.row(best[y])[column_of[size_t(best[y]) * W + x]];
         dst.row_bytes(y)[size_t(x) * 4 + c] = static_cast<uint8_t>(p >> (8 * c));
