@@ -54,8 +54,9 @@ void arc_beziers(PathData& path, double x, double y, double w, double h, double 
   const double t0 = parameter_of(start, rx, ry);
   const double t1 = std::fabs(sweep) == 360.0 ? t0 + (sweep > 0 ? 2 * kPi : -2 * kPi)
                                               : parameter_of(start + sweep, rx, ry);
-  // At most a turn and a half apart, so at most six quarter turns; a start, sweep or size that is
-  // not a finite number (a metafile's, say) gives NaN points, never a count out of range.
+  // At most a turn and a half apart, so at most six quarter turns; eight also bounds a start, sweep
+  // or size that is not a finite number (a metafile's, say), which gives NaN points, never a count
+  // out of range.
   const double quarters = std::fabs(t1 - t0) / (kPi / 2);
   const int pieces = quarters <= 1 ? 1 : quarters <= 8 ? static_cast<int>(std::ceil(quarters - 1e-9)) : 8;
   const double step = (t1 - t0) / pieces;
