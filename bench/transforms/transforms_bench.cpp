@@ -84,6 +84,22 @@ void BM_FlipAndRotate90(benchmark::State& state) {
 }
 BENCHMARK(BM_FlipAndRotate90)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The rank filters at a small and a large radius: Erosion's work does not depend on it, the
+// median's grows with the window's side, not its area.
+void BM_NoiseRemove(benchmark::State& state) {
+  auto median = make<ITransformNoiseRemove>(CLSID_TransformNoiseRemove);
+  if (median) median->put_Precision(static_cast<long>(state.range(0)));
+  run(state, median.get());
+}
+BENCHMARK(BM_NoiseRemove)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_Erosion(benchmark::State& state) {
+  auto erosion = make<ITransformErosion>(CLSID_TransformErosion);
+  if (erosion) erosion->put_Strength(static_cast<long>(state.range(0)));
+  run(state, erosion.get());
+}
+BENCHMARK(BM_Erosion)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
 int main(int argc, char** argv) { return zx::bench::main_with_gdiplus(argc, argv); }
