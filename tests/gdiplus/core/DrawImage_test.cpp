@@ -71,9 +71,10 @@ uint32_t expected(const Pixels& s, InterpolationMode mode, double x, double y, d
       for (int c = 0; c < 3; ++c) sum[c] += w * a * ((p >> (8 * c)) & 0xFF);
       sum[3] += w * a;
     }
-  const double a = sum[3] / weights;
+  const double a = sum[3] / weights;  // a cubic's negative lobes can take it below zero
+  if (a <= 0) return 0;
   const uint32_t alpha = uint32_t(std::min(a, 255.0) + 0.5);
-  if (a <= 0 || alpha == 0) return 0;
+  if (alpha == 0) return 0;
   uint32_t out = alpha << 24;
   for (int c = 0; c < 3; ++c) out |= uint32_t(std::clamp(sum[c] / weights / a, 0.0, 255.0) + 0.5) << (8 * c);
   return out;
