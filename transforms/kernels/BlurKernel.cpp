@@ -308,9 +308,15 @@ void blur_whole(const BlurSettings& s, const Prepared& p, ConstPixelView src, Pi
 
 // (B*A, G*A, R*A, A) in 64-bit lanes, aligned as int64_t so vectors of them need no aligned allocation.
 typedef int64_t v4 __attribute__((vector_size(32), aligned(8)));
+// Everything that takes or returns a v4 is inlined into the clones: called across them, an
+// out-of-line function would pass it by the other target's convention.
 [[gnu::always_inline]] inline v4 premultiplied(const uint8_t* p) {
   const int64_t a = p[3];
   return v4{p[0] * a, p[1] * a, p[2] * a, a};
+}
+// Sample i of a line of pixels, zero outside it (or when there is no line).
+[[gnu::always_inline]] inline v4 sample(const uint8_t* line, int64_t i, int64_t length) {
+  return line && i >= 0 && i < length ? premultiplied(line + 4 * i) : v4{};
 }
 
 // One direction of the blur: its radius split as above, and the normalising kernel sum.
@@ -323,11 +329,12 @@ struct Axis {
   // running boxes makes the wider box). Whole radii pass their exact sums to the reference's
   // arithmetic; fractional ones round the exact sum of the two parts, where the reference rounds
   // every term.
-  uint32_t pixel(v4 tent, v4 left, v4 right, v4 outer) const {
+  [[gnu::always_inline]] uint32_t pixel(v4 tent, v4 left, v4 right, v4 outer) const {
     if (f == 0.0) return normalise(Sums{double(tent[0]), double(tent[1]), double(tent[2]), double(tent[3])}, wsum);
     const v4 box = outer + left + right;
-    auto mix = [&](int k) { return double(tent[k]) + f * double(box[k]); };
-    return normalise(Sums{mix(0), mix(1), mix(2), mix(3)}, wsum);
+    return normalise(Sums{double(tent[0]) + f * double(box[0]), double(tent[1]) + f * double(box[1]),
+                          double(tent[2]) + f * double(box[2]), double(tent[3]) + f * double(box[3])},
+                     wsum);
   }
 };
 
@@ -336,12 +343,12 @@ struct Axis {
 struct Running {
   v4 tent{}, left{}, right{};
   // Sample c + d of the window, -n <= d <= n + 1.
-  void add(v4 v, int64_t d, int64_t n) {
+  [[gnu::always_inline]] void add(v4 v, int64_t d, int64_t n) {
     if (d <= n) tent += v * (n + 1 - (d < 0 ? -d : d));
     (d <= 0 ? left : right) += v;
   }
   // From c to c + 1, given the samples c + 1, c - n and c + n + 2.
-  void step(v4 next, v4 leaving, v4 entering) {
+  [[gnu::always_inline]] void step(v4 next, v4 leaving, v4 entering) {
     tent += right - left;
     left += next - leaving;
     right += entering - next;
@@ -358,14 +365,13 @@ ZX_TARGET_CLONES void slide_across(ConstPixelView src, const Axis& a, int64_t o,
   const int64_t W = src.width;
   for (int y = 0; y < src.height; ++y) {
     const uint8_t* line = src.row_bytes(y);
-    auto s = [&](int64_t i) { return i >= 0 && i < W ? premultiplied(line + 4 * i) : v4{}; };
     Running run;
     int64_t c = -o;
-    for (auto [i, last] = span(c, a.n, W); i <= last; ++i) run.add(s(i), i - c, a.n);
+    for (auto [i, last] = span(c, a.n, W); i <= last; ++i) run.add(sample(line, i, W), i - c, a.n);
     uint32_t* out = mid + size_t(y) * size_t(W);
     for (int64_t x = 0; x < W; ++x, ++c) {
-      out[x] = a.pixel(run.tent, run.left, run.right, a.f == 0.0 ? v4{} : s(c - a.n - 1));
-      run.step(s(c + 1), s(c - a.n), s(c + a.n + 2));
+      out[x] = a.pixel(run.tent, run.left, run.right, a.f == 0.0 ? v4{} : sample(line, c - a.n - 1, W));
+      run.step(sample(line, c + 1, W), sample(line, c - a.n, W), sample(line, c + a.n + 2, W));
     }
   }
 }
@@ -376,7 +382,6 @@ ZX_TARGET_CLONES void slide_down(const uint32_t* mid, int W, int H, const Axis& 
                                  PixelView dst) {
   constexpr int kStrip = 512;
   std::vector<Running> runs(size_t(std::min(W, kStrip)));
-  auto s_at = [](const uint8_t* r, int k) { return r ? premultiplied(r + 4 * k) : v4{}; };
   for (int x0 = 0; x0 < W; x0 += kStrip) {
     // Row i of the strip, or none outside the image (its samples are zero).
     auto row = [&](int64_t i) -> const uint8_t* {
@@ -386,15 +391,15 @@ ZX_TARGET_CLONES void slide_down(const uint32_t* mid, int W, int H, const Axis& 
     std::fill(runs.begin(), runs.end(), Running{});
     int64_t c = -o;
     for (auto [i, last] = span(c, a.n, H); i <= last; ++i)
-      for (int k = 0; k < n; ++k) runs[size_t(k)].add(s_at(row(i), k), i - c, a.n);
+      for (int k = 0; k < n; ++k) runs[size_t(k)].add(sample(row(i), k, n), i - c, a.n);
     for (int y = 0; y < H; ++y, ++c) {
       const uint8_t *outer = a.f == 0.0 ? nullptr : row(c - a.n - 1), *next = row(c + 1), *leaving = row(c - a.n),
                     *entering = row(c + a.n + 2);
       uint8_t* out = dst.row_bytes(y) + size_t(x0) * 4;
       for (int k = 0; k < n; ++k) {
         Running& run = runs[size_t(k)];
-        lay(out + size_t(k) * 4, a.pixel(run.tent, run.left, run.right, s_at(outer, k)), s);
-        run.step(s_at(next, k), s_at(leaving, k), s_at(entering, k));
+        lay(out + size_t(k) * 4, a.pixel(run.tent, run.left, run.right, sample(outer, k, n)), s);
+        run.step(sample(next, k, n), sample(leaving, k, n), sample(entering, k, n));
       }
     }
   }
