@@ -77,6 +77,15 @@ BENCHMARK(BM_Resize200x150)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_FastBlur2(benchmark::State& state) { run(state, make<ITransformFastBlur>(CLSID_TransformFastBlur).get()); }
 BENCHMARK(BM_FastBlur2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// FastBlur at other radii, given in tenths: the direct path's limit (24), the sliding path just
+// above it (9), and a wide whole and fractional radius, whose work should not grow with it.
+void BM_FastBlur(benchmark::State& state) {
+  auto blur = make<ITransformFastBlur>(CLSID_TransformFastBlur);
+  if (blur) blur->put_Radius(double(state.range(0)) / 10.0);
+  run(state, blur.get());
+}
+BENCHMARK(BM_FastBlur)->Arg(240)->Arg(250)->Arg(1000)->Arg(1005)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_FlipAndRotate90(benchmark::State& state) {
   auto flip = make<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate);
   if (flip) flip->put_FlipType(fartRotate90NoFlip);

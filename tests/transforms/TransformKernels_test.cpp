@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -31,14 +32,18 @@ Image random_image(int w, int h, uint32_t seed) {
   return image;
 }
 
-// Both forms on the same input and a copy of it, for whole radii (the fast path) and others (where
-// blur_argb32 is the reference itself), with and without a colour, offsets and intensity.
+// Both forms on the same input and a copy of it, for whole radii on the direct path (up to 24) and
+// on the sliding one, with and without a colour, offsets and intensity.
 TEST(BlurKernel, WholeRadiusPathEqualsTheReference) {
   const std::optional<uint32_t> none;
   const BlurSettings cases[] = {
       {0, 0, none, 1.0, 2.0, 2.0},       {0, 0, none, 1.0, 1.0, 3.0},       {0, 0, none, 1.0, 0.0, 1.0},
       {0, 0, 0xFFFFFF00u, 10.0, 2.0, 2.0}, {10, -3, 0xFF808080u, 1.0, 2.0, 2.0}, {-4, 7, 0x80123456u, 0.5, 1.0, 0.0},
       {0, 0, 0xFFFFFF00u, 3.0, 5.0, 4.0},
+      // The sliding sums: just past the direct path, wide, wider than the image, and a radius
+      // between -1 and 0 (the centre alone, weighted r + 1).
+      {0, 0, none, 1.0, 25.0, 3.0},      {3, -2, none, 1.0, 65.0, 30.0},    {0, 0, 0xFF20A0E0u, 4.0, 120.0, 0.0},
+      {-5, 40, none, 1.0, 300.0, 300.0}, {9, 1, 0xC0FF0000u, 2.0, -0.5, 7.0},
   };
   for (const BlurSettings& s : cases) {
     Image source = random_image(37, 29, 5), fast = source, plain = source;
@@ -47,6 +52,12 @@ TEST(BlurKernel, WholeRadiusPathEqualsTheReference) {
     EXPECT_EQ(fast.px, plain.px) << s.radius_x << " " << s.radius_y << " offset " << s.offset_x << "," << s.offset_y;
     EXPECT_NE(fast.px, source.px);
   }
+  // A radius of -1 or less leaves every window empty: nothing is laid, even with a colour.
+  Image source0 = random_image(37, 29, 5), none_laid = source0, reference0 = source0;
+  blur_argb32({0, 0, 0xFFFFFF00u, 1.0, -1.5, 40.0}, source0.view(), none_laid.view());
+  blur_argb32_reference({0, 0, 0xFFFFFF00u, 1.0, -1.5, 40.0}, source0.view(), reference0.view());
+  EXPECT_EQ(none_laid.px, source0.px);
+  EXPECT_EQ(reference0.px, source0.px);
   // An intensity below 1 acts as 1.
   Image source = random_image(37, 29, 5), weak = source, one = source;
   blur_argb32({0, 0, 0xFFFFFF00u, 0.5, 2.0, 2.0}, source.view(), weak.view());
@@ -57,6 +68,36 @@ TEST(BlurKernel, WholeRadiusPathEqualsTheReference) {
   blur_argb32({0, 0, std::nullopt, 1.0, 190.0, 0.0}, white.view(), blurred.view());
   blur_argb32_reference({0, 0, std::nullopt, 1.0, 190.0, 0.0}, white.view(), reference.view());
   EXPECT_EQ(blurred.px, reference.px);
+}
+
+// Fractional radii round the exact sum of the tent and the box, where the reference rounds every
+// term: a channel may differ by one where its value lies within rounding of a whole number. In a
+// random image that is rare; in a uniform one every value lies there (colour c is S x (1/SA) with
+// S = c x SA exactly), and either form may truncate it to c - 1.
+TEST(BlurKernel, FractionalRadiiRoundTheExactSum) {
+  const BlurSettings cases[] = {
+      {0, 0, std::nullopt, 1.0, 0.5, 0.5},    {2, -1, std::nullopt, 1.0, 2.5, 1.3},   {0, 0, 0xFFFFFF00u, 3.0, 7.25, 0.0},
+      {-6, 4, std::nullopt, 1.0, 30.7, 65.1}, {0, 0, 0xFF808080u, 1.0, 100.9, 100.9}, {0, 0, std::nullopt, 1.0, 4.5, 33.3},
+  };
+  for (const BlurSettings& s : cases)
+    for (const bool uniform : {false, true}) {
+      Image source = random_image(61, 47, 9);
+      if (uniform) std::fill(source.px.begin(), source.px.end(), 0x80336699u);
+      Image fast = source, plain = source;
+      blur_argb32(s, source.view(), fast.view());
+      blur_argb32_reference(s, source.view(), plain.view());
+      size_t differing = 0;
+      for (size_t i = 0; i < source.px.size(); ++i)
+        for (int c = 0; c < 32; c += 8) {
+          const int a = fast.px[i] >> c & 0xFF, b = plain.px[i] >> c & 0xFF;
+          ASSERT_LE(std::abs(a - b), 1) << s.radius_x << " " << s.radius_y << " pixel " << i;
+          differing += a != b;
+        }
+      if (!uniform) {
+        EXPECT_LE(differing, source.px.size() / 50) << s.radius_x << " " << s.radius_y;  // 0.5% of channels
+      }
+      EXPECT_NE(fast.px, source.px);
+    }
 }
 
 // comp divides by n = min(255, d.A + a) through a reciprocal; it must equal plain division.

@@ -1,5 +1,5 @@
 // Zentarix — MIT licence.
-// The blur kernel: the step-by-step reference and the exact whole-radius path, and the compositing rule.
+// The blur kernel: the step-by-step reference, the direct and the sliding integer paths, and the compositing rule.
 #include "BlurKernel.h"
 #include "zx/simd.h"
 
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 
@@ -18,7 +19,9 @@ namespace zx::transforms::kernels {
 namespace {
 
 constexpr double kMaxRadius = double(1 << 20);
-constexpr int kMaxWholeRadius = 64;  // whole-radius sums stay below 2^31 up to here
+// Whole radii up to here take the direct integer path (the SIMD sums of 2r + 1 taps beat the
+// sliding sums' fixed cost per pixel); every other radius slides. See bench/README.md.
+constexpr int kDirectRadius = 24;
 
 double sane_radius(double r) { return std::isnan(r) ? 0.0 : std::clamp(r, -kMaxRadius, kMaxRadius); }
 
@@ -291,6 +294,125 @@ void blur_whole(const BlurSettings& s, const Prepared& p, ConstPixelView src, Pi
   }
 }
 
+
+// ---- the sliding path -----------------------------------------------------------------------------
+// Any radius, at a cost per pixel that does not depend on it. With n = floor(r) and f = r - n the
+// weights (r + 1 - |d|) over |d| <= ceil(r) are the whole tent n + 1 - |d| over |d| <= n plus, when
+// f > 0, f times the box |d| <= n + 1. Both are sums of whole numbers, formed exactly in integers
+// and combined in double only at the end. The tent is a box convolved with a box, so it slides:
+// moving the centre one sample adds the box to its right and drops the box to its left, and each
+// box exchanges one sample at each end.
+//
+// No sum overflows 64 bits: a tent window holds at most 65025 x (n + 1)^2 with n <= 2^20, below
+// 2^57, and the boxes less.
+
+// (B*A, G*A, R*A, A) in 64-bit lanes, aligned as int64_t so vectors of them need no aligned allocation.
+typedef int64_t v4 __attribute__((vector_size(32), aligned(8)));
+// Everything that takes or returns a v4 is inlined into the clones: called across them, an
+// out-of-line function would pass it by the other target's convention.
+[[gnu::always_inline]] inline v4 premultiplied(const uint8_t* p) {
+  const int64_t a = p[3];
+  return v4{p[0] * a, p[1] * a, p[2] * a, a};
+}
+// Sample i of a line of pixels, zero outside it (or when there is no line).
+[[gnu::always_inline]] inline v4 sample(const uint8_t* line, int64_t i, int64_t length) {
+  return line && i >= 0 && i < length ? premultiplied(line + 4 * i) : v4{};
+}
+
+// One direction of the blur: its radius split as above, and the normalising kernel sum.
+struct Axis {
+  int64_t n;  // -1 for -1 < r < 0: no tent, only the centre's sample with the weight f = r + 1
+  double f, wsum;
+  Axis(double r, double divisor) : n(static_cast<int64_t>(std::floor(r))), f(r - std::floor(r)), wsum(kernel_sum(r) / divisor) {}
+
+  // The pixel of a window, from its tent and the sample just left of the tent (which with the
+  // running boxes makes the wider box). Whole radii pass their exact sums to the reference's
+  // arithmetic; fractional ones round the exact sum of the two parts, where the reference rounds
+  // every term.
+  [[gnu::always_inline]] uint32_t pixel(v4 tent, v4 left, v4 right, v4 outer) const {
+    if (f == 0.0) return normalise(Sums{double(tent[0]), double(tent[1]), double(tent[2]), double(tent[3])}, wsum);
+    const v4 box = outer + left + right;
+    return normalise(Sums{double(tent[0]) + f * double(box[0]), double(tent[1]) + f * double(box[1]),
+                          double(tent[2]) + f * double(box[2]), double(tent[3]) + f * double(box[3])},
+                     wsum);
+  }
+};
+
+// The running sums of a line (zero outside it) at a centre c: the tent, and the boxes c - n .. c
+// (left) and c + 1 .. c + n + 1 (right).
+struct Running {
+  v4 tent{}, left{}, right{};
+  // Sample c + d of the window, -n <= d <= n + 1.
+  [[gnu::always_inline]] void add(v4 v, int64_t d, int64_t n) {
+    if (d <= n) tent += v * (n + 1 - (d < 0 ? -d : d));
+    (d <= 0 ? left : right) += v;
+  }
+  // From c to c + 1, given the samples c + 1, c - n and c + n + 2.
+  [[gnu::always_inline]] void step(v4 next, v4 leaving, v4 entering) {
+    tent += right - left;
+    left += next - leaving;
+    right += entering - next;
+  }
+};
+
+// The first and last sample of the window at c within a line of `length`.
+std::pair<int64_t, int64_t> span(int64_t c, int64_t n, int64_t length) {
+  return {std::max<int64_t>(0, c - n), std::min<int64_t>(length - 1, c + n + 1)};
+}
+
+// Each row of src into the intermediate image, centres x - offset_x.
+ZX_TARGET_CLONES void slide_across(ConstPixelView src, const Axis& a, int64_t o, uint32_t* mid) {
+  const int64_t W = src.width;
+  for (int y = 0; y < src.height; ++y) {
+    const uint8_t* line = src.row_bytes(y);
+    Running run;
+    int64_t c = -o;
+    for (auto [i, last] = span(c, a.n, W); i <= last; ++i) run.add(sample(line, i, W), i - c, a.n);
+    uint32_t* out = mid + size_t(y) * size_t(W);
+    for (int64_t x = 0; x < W; ++x, ++c) {
+      out[x] = a.pixel(run.tent, run.left, run.right, a.f == 0.0 ? v4{} : sample(line, c - a.n - 1, W));
+      run.step(sample(line, c + 1, W), sample(line, c - a.n, W), sample(line, c + a.n + 2, W));
+    }
+  }
+}
+
+// Down the intermediate image in strips of columns, each column with its running sums, laying
+// each output row on dst as it is made.
+ZX_TARGET_CLONES void slide_down(const uint32_t* mid, int W, int H, const Axis& a, int64_t o, const BlurSettings& s,
+                                 PixelView dst) {
+  constexpr int kStrip = 512;
+  std::vector<Running> runs(size_t(std::min(W, kStrip)));
+  for (int x0 = 0; x0 < W; x0 += kStrip) {
+    // Row i of the strip, or none outside the image (its samples are zero).
+    auto row = [&](int64_t i) -> const uint8_t* {
+      return i >= 0 && i < H ? reinterpret_cast<const uint8_t*>(mid + size_t(i) * size_t(W) + size_t(x0)) : nullptr;
+    };
+    const int n = std::min(kStrip, W - x0);
+    std::fill(runs.begin(), runs.end(), Running{});
+    int64_t c = -o;
+    for (auto [i, last] = span(c, a.n, H); i <= last; ++i)
+      for (int k = 0; k < n; ++k) runs[size_t(k)].add(sample(row(i), k, n), i - c, a.n);
+    for (int y = 0; y < H; ++y, ++c) {
+      const uint8_t *outer = a.f == 0.0 ? nullptr : row(c - a.n - 1), *next = row(c + 1), *leaving = row(c - a.n),
+                    *entering = row(c + a.n + 2);
+      uint8_t* out = dst.row_bytes(y) + size_t(x0) * 4;
+      for (int k = 0; k < n; ++k) {
+        Running& run = runs[size_t(k)];
+        lay(out + size_t(k) * 4, a.pixel(run.tent, run.left, run.right, sample(outer, k, n)), s);
+        run.step(sample(next, k, n), sample(leaving, k, n), sample(entering, k, n));
+      }
+    }
+  }
+}
+
+void blur_sliding(const BlurSettings& s, const Prepared& p, ConstPixelView src, PixelView dst) {
+  if (p.rx <= -1.0 || p.ry <= -1.0) return;  // every window is empty: nothing is laid
+  const int W = src.width, H = src.height;
+  const auto mid = std::make_unique_for_overwrite<uint32_t[]>(size_t(W) * size_t(H));  // every pixel is written
+  slide_across(src, Axis(p.rx, 1.0), s.offset_x, mid.get());
+  slide_down(mid.get(), W, H, Axis(p.ry, s.colour ? p.intensity : 1.0), s.offset_y, s, dst);
+}
+
 }  // namespace
 
 void composite_pixel(uint8_t* d, uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
@@ -336,9 +458,10 @@ void blur_argb32_reference(const BlurSettings& s, ConstPixelView src, PixelView 
 
 void blur_argb32(const BlurSettings& s, ConstPixelView src, PixelView dst) {
   const Prepared p = prepare(s);
-  auto whole = [](double r) { return r >= 0.0 && r <= kMaxWholeRadius && r == std::floor(r); };
-  if (!p.plain && whole(p.rx) && whole(p.ry)) return blur_whole(s, p, src, dst);
-  blur_argb32_reference(s, src, dst);
+  if (p.plain) return composite_over(src, dst);
+  auto direct = [](double r) { return r >= 0.0 && r <= kDirectRadius && r == std::floor(r); };
+  if (direct(p.rx) && direct(p.ry)) return blur_whole(s, p, src, dst);
+  blur_sliding(s, p, src, dst);
 }
 
 void glow_argb32(const BlurSettings& settings, ConstPixelView src, PixelView dst) {
