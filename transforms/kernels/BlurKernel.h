@@ -40,14 +40,15 @@ struct BlurSettings {
 // blur_argb32 forms the same sums without walking the windows. Whole radii up to 24 sum their
 // 2r + 1 taps directly in integers, keeping only the rows a vertical window spans. Every other
 // radius slides: the tent is a box convolved with a box, so its sums move along a line at a fixed
-// cost per pixel whatever the radius (on an intermediate image, as the reference). For a whole radius the sums are whole numbers formed exactly,
-// so both paths give the reference's bytes wherever its double sums are exact (below 2^53). A
-// fractional radius r is the tent of floor(r) plus (r - floor(r)) times a box, each summed exactly
-// and combined in double: the exact sum rounded at the end, where the reference rounds every term, so a
-// channel may differ from it by one where its value lies within rounding of a whole number. The
-// reference stays as the definition written out step by step, the oracle the fast paths are tested
-// against. Radii beyond +-2^20 act as +-2^20 and a NaN radius as 0, a NaN intensity as 1, so every
-// conversion to an integer is defined.
+// cost per pixel whatever the radius (on an intermediate image, as the reference). For a whole
+// radius the sums are whole numbers formed exactly, so both paths give the reference's bytes
+// wherever its double sums are exact (below 2^53). A fractional radius r is the tent of floor(r)
+// plus (r - floor(r)) times a box, each summed exactly and combined in double: the exact sum
+// rounded at the end, where the reference rounds every term, so a channel may differ from it by one
+// where its value lies within rounding of a whole number. The reference stays as the definition
+// written out step by step, the oracle the fast paths are tested against. Radii beyond +-2^20 act
+// as +-2^20 and a NaN radius as 0, a NaN intensity as 1, so every conversion to an integer is
+// defined.
 void blur_argb32(const BlurSettings& settings, ConstPixelView src, PixelView dst);
 void blur_argb32_reference(const BlurSettings& settings, ConstPixelView src, PixelView dst);
 
