@@ -98,12 +98,11 @@ struct UsedRanks {
   std::vector<uint8_t> channel;   // rank -> the channel's value
 };
 
-template <class Pixel>
-UsedRanks used_ranks(const RankOrder& order, int c, int w, int h, Pixel pixel) {
+UsedRanks used_ranks(const RankOrder& order, int c, ConstPixelView src) {
   auto position = [&](uint32_t pair) { return c == 3 ? pair >> 8 : order.position[pair]; };
   std::vector<uint8_t> used(65536);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) used[position(pair_of(pixel(x, y), c))] = 1;
+  for (int y = 0; y < src.height; ++y)  // in memory order, whichever way the median sweeps
+    for (int x = 0; x < src.width; ++x) used[position(pair_of(src.row(y)[x], c))] = 1;
   std::vector<uint16_t> rank(65536);
   UsedRanks ranks{std::vector<uint16_t>(65536), {}};
   for (uint32_t p = 0; p < 65536; ++p)
@@ -171,7 +170,7 @@ void median_filter(int r, int channels, ConstPixelView src, PixelView dst) {
   std::vector<UsedRanks> ranks;
   std::vector<SlidingMedian> windows;
   for (int c = 0; c < channels; ++c) {
-    ranks.push_back(used_ranks(order, c, w, h, pixel));
+    ranks.push_back(used_ranks(order, c, src));
     windows.emplace_back(ranks.back().channel.size());
   }
   auto strip = [&](bool adding, int x0, int x1, int y0, int y1) {
